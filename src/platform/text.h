@@ -1,0 +1,21 @@
+// Texts: every string in the core is a byte string of code page 936 (GBK).
+// These helpers stand in for the framework's string formatting and convert
+// between GBK and UTF-8 at the edges (terminal, Qt). Any thread may call them.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+#include <string_view>
+
+// printf-style formatting into a new string, always in the C locale, whatever
+// locale the process or Qt has set ("%3.3f" prints 250.000, never 250,000).
+std::string StrFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string StrFormatV(const char* format, va_list args);
+
+// GBK ↔ UTF-8 through glibc's iconv. Bytes that cannot be converted become '?'
+// so a damaged text never stops the caller.
+std::string GbkToUtf8(std::string_view gbk);
+std::string Utf8ToGbk(std::string_view utf8);
+
+// ASCII upper-casing (the port names); bytes of double-byte characters stay.
+std::string AsciiUpper(std::string_view text);

@@ -1,0 +1,11 @@
+#include "platform/tick_count.h"
+
+#include <time.h>
+
+std::uint32_t GetTickCount() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  const std::uint64_t ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+                           static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<std::uint32_t>(ms);  // wraps every 49.7 days, as designed
+}

@@ -1,0 +1,43 @@
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+#include <locale.h>
+
+#include <string>
+
+TEST(GbkText, ChineseLiteralIsCompiledToItsGbkBytes) {
+  const std::string text = "连接串口";
+  const std::string expected("\xC1\xAC\xBD\xD3\xB4\xAE\xBF\xDA", 8);
+  EXPECT_EQ(text, expected);
+}
+
+TEST(GbkText, ConvertsBothWaysAndReplacesWhatItCannotRead) {
+  const std::string utf8 = "\xE8\xBF\x9E\xE6\x8E\xA5";  // 连接 in UTF-8
+  EXPECT_EQ(Utf8ToGbk(utf8), "连接");
+  EXPECT_EQ(GbkToUtf8("连接"), utf8);
+  EXPECT_EQ(GbkToUtf8(""), "");
+  // A lone lead byte at the end is not a character: it becomes '?'.
+  EXPECT_EQ(GbkToUtf8(std::string("A\xC1", 2)), "A?");
+}
+
+TEST(StrFormat, FormatsLongOutputAndIgnoresTheProcessLocale) {
+  EXPECT_EQ(StrFormat("%d字节", -5), "-5字节");
+  EXPECT_EQ(StrFormat("%s", std::string(1000, 'x').c_str()).size(), 1000u);
+  // A locale with a decimal comma must not leak into the figures.
+  const char* chosen = nullptr;
+  for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "C.UTF-8"}) {
+    if (setlocale(LC_ALL, name)) {
+      chosen = name;
+      break;
+    }
+  }
+  EXPECT_EQ(StrFormat("%3.3f", 250.0), "250.000") << (chosen ? chosen : "no locale");
+  setlocale(LC_ALL, "C");
+}
+
+TEST(AsciiUpper, UpperCasesLettersButNotTrailBytes) {
+  EXPECT_EQ(AsciiUpper("com3"), "COM3");
+  // 偶 is C5 BC; 哈 is B9 FE; a trail byte in 'a'..'z' must stay as it is.
+  const std::string dbcs("\x81\x61z", 3);
+  EXPECT_EQ(AsciiUpper(dbcs), std::string("\x81\x61Z", 3));
+}

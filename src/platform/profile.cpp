@@ -1,0 +1,277 @@
+#include "platform/profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace {
+
+bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+std::string_view Trim(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsBlank(static_cast<unsigned char>(text[begin]))) ++begin;
+  while (end > begin && IsBlank(static_cast<unsigned char>(text[end - 1]))) --end;
+  return text.substr(begin, end - begin);
+}
+
+// Names compare without regard to ASCII case; AsciiUpper leaves the bytes of
+// double-byte characters alone, so two different characters never compare equal.
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && AsciiUpper(a) == AsciiUpper(b);
+}
+
+// At most limit bytes of text, cut before a double-byte character that would
+// not fit whole.
+std::string CutToCharacters(std::string_view text, size_t limit) {
+  size_t end = 0;
+  while (end < text.size()) {
+    size_t width = (IsLeadByte(static_cast<unsigned char>(text[end])) && end + 1 < text.size()) ? 2 : 1;
+    if (end + width > limit) break;
+    end += width;
+  }
+  return std::string(text.substr(0, end));
+}
+
+enum class LineKind { Blank, Section, Key, Other };
+
+struct ParsedLine {
+  LineKind kind = LineKind::Other;
+  std::string_view name;   // section or key name, trimmed
+  std::string_view value;  // key value, trimmed
+};
+
+ParsedLine Parse(std::string_view line) {
+  ParsedLine parsed;
+  std::string_view text = Trim(line);
+  if (text.empty()) {
+    parsed.kind = LineKind::Blank;
+    return parsed;
+  }
+  if (text[0] == '[') {
+    // The name runs to the last closing bracket; a bracket byte that is the
+    // second half of a double-byte character does not count.
+    size_t close = std::string_view::npos;
+    for (size_t i = 1; i < text.size();) {
+      unsigned char c = static_cast<unsigned char>(text[i]);
+      if (IsLeadByte(c) && i + 1 < text.size()) {
+        i += 2;
+        continue;
+      }
+      if (c == ']') close = i;
+      ++i;
+    }
+    if (close == std::string_view::npos) return parsed;
+    parsed.kind = LineKind::Section;
+    parsed.name = Trim(text.substr(1, close - 1));
+    return parsed;
+  }
+  if (text[0] == ';') return parsed;  // comment
+  size_t equals = text.find('=');    // '=' is never a trail byte
+  if (equals == std::string_view::npos) return parsed;
+  parsed.kind = LineKind::Key;
+  parsed.name = Trim(text.substr(0, equals));
+  parsed.value = Trim(text.substr(equals + 1));
+  return parsed;
+}
+
+// Lines without their line ends; CR LF, LF and a last line without an end.
+std::vector<std::string> SplitLines(const std::string& content) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t newline = content.find('\n', start);
+    size_t end = newline == std::string::npos ? content.size() : newline;
+    size_t stop = (end > start && content[end - 1] == '\r') ? end - 1 : end;
+    lines.emplace_back(content, start, stop - start);
+    if (newline == std::string::npos) break;
+    start = newline + 1;
+  }
+  return lines;
+}
+
+// Where a key stands in a file: the first section of that name counts, and
+// in it the first key of that name.
+struct Location {
+  size_t section = SIZE_MAX;      // line of the section header
+  size_t key = SIZE_MAX;          // line of the key
+  size_t lastContent = SIZE_MAX;  // last non-blank line of the section
+};
+
+Location Locate(const std::vector<std::string>& lines, std::string_view section, std::string_view key) {
+  Location where;
+  bool inSection = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    ParsedLine parsed = Parse(lines[i]);
+    if (parsed.kind == LineKind::Section) {
+      if (inSection) break;
+      if (SameName(parsed.name, section)) {
+        inSection = true;
+        where.section = i;
+        where.lastContent = i;
+      }
+      continue;
+    }
+    if (!inSection) continue;
+    if (parsed.kind != LineKind::Blank) where.lastContent = i;
+    if (parsed.kind == LineKind::Key && where.key == SIZE_MAX && SameName(parsed.name, key)) where.key = i;
+  }
+  return where;
+}
+
+// Reads the whole file. ENOENT is reported through errno like any failure.
+bool ReadWholeFile(const std::string& path, std::string& content) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  content.clear();
+  char buffer[8192];
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      content.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      int saved = errno;
+      close(fd);
+      errno = saved;
+      return false;
+    }
+  }
+  close(fd);
+  return true;
+}
+
+bool WriteAll(int fd, const std::string& content) {
+  size_t done = 0;
+  while (done < content.size()) {
+    ssize_t n = write(fd, content.data() + done, content.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Writes content to a fresh file beside target and renames it over target.
+// A new file gets the usual 0666 less the umask; an existing one keeps its mode.
+bool ReplaceFile(const std::string& target, const std::string& content, const struct stat* existing) {
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = target + ".tmp" + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1));
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;  // missing folder, no permission
+  }
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, content);
+  if (ok && existing) ok = fchmod(fd, existing->st_mode & 07777) == 0;
+  if (ok) ok = fsync(fd) == 0;
+  if (close(fd) != 0) ok = false;
+  if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    unlink(temp.c_str());
+    return false;
+  }
+  // Make the rename itself durable; a failure here does not undo the update.
+  int dir = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return true;
+}
+
+bool HoldsLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+}  // namespace
+
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, std::size_t bufferSize,
+                                    const std::string& path) {
+  if (bufferSize == 0) return std::string();
+  const size_t limit = bufferSize - 1;
+  std::string_view fallback = defaultValue;
+  while (!fallback.empty() && IsBlank(static_cast<unsigned char>(fallback.back()))) fallback.remove_suffix(1);
+
+  std::string_view sectionName = Trim(section);
+  std::string_view keyName = Trim(key);
+  std::string content;
+  if (sectionName.empty() || keyName.empty() || !ReadWholeFile(path, content)) {
+    return CutToCharacters(fallback, limit);
+  }
+  std::vector<std::string> lines = SplitLines(content);
+  Location where = Locate(lines, sectionName, keyName);
+  if (where.key == SIZE_MAX) return CutToCharacters(fallback, limit);
+
+  std::string_view value = Parse(lines[where.key]).value;
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return CutToCharacters(value, limit);
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& path) {
+  std::string_view sectionName = Trim(section);
+  std::string_view keyName = Trim(key);
+  if (sectionName.empty() || keyName.empty() || path.empty()) return false;
+  if (HoldsLineBreak(section) || HoldsLineBreak(key) || HoldsLineBreak(value)) return false;
+
+  // Write through a symbolic link to the file it names, as an in-place update would.
+  std::string target = path;
+  struct stat st {};
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved)) return false;
+    target = resolved;
+  }
+  std::string content;
+  bool exists = ReadWholeFile(target, content);
+  if (!exists && errno != ENOENT) return false;  // unreadable: never replace what we could not read
+  if (exists && stat(target.c_str(), &st) != 0) return false;
+
+  std::vector<std::string> lines = SplitLines(content);
+  Location where = Locate(lines, sectionName, keyName);
+  if (where.key != SIZE_MAX) {
+    // The key keeps the spelling it has in the file.
+    std::string name(Parse(lines[where.key]).name);
+    lines[where.key] = name + "=" + value;
+  } else if (where.section != SIZE_MAX) {
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.lastContent + 1),
+                 std::string(keyName) + "=" + value);
+  } else {
+    lines.push_back("[" + std::string(sectionName) + "]");
+    lines.push_back(std::string(keyName) + "=" + value);
+  }
+
+  std::string out;
+  out.reserve(content.size() + value.size() + sectionName.size() + keyName.size() + 16);
+  for (const std::string& line : lines) {
+    out += line;
+    out += "\r\n";
+  }
+  return ReplaceFile(target, out, exists ? &st : nullptr);
+}

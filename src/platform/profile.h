@@ -1,0 +1,37 @@
+// INI profile files read and written the way Windows' private-profile
+// functions treat them, so that a file written on Windows (code page 936
+// bytes, CR LF line ends) reads back exactly and a file we write reads back
+// there. Texts are GBK byte strings and are stored as they are.
+//
+// Reading: section and key names match without regard to ASCII case (bytes of
+// double-byte characters are compared exactly); blanks around names and values
+// are dropped; a value enclosed in matching double (or single) quotes loses
+// them; a missing file, section or key gives the default (trailing blanks
+// dropped), a key present with an empty value gives an empty text.
+//
+// Writing: every other line of the file stays as it was; the key is replaced
+// on its own line or appended to its section, and a missing section is added at
+// the end. Lines end in CR LF. The new content goes to a temporary file in the
+// same folder that then replaces the file by a rename, so a crash leaves either
+// the old or the new file, never half of one.
+//
+// Any thread may call these; they block on file I/O only. Two writers of one
+// file at the same time do not corrupt it, but one of the two updates is lost.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Returns the value of key in section of the file at path, at most
+// bufferSize - 1 bytes of it (nothing for a size of 0 or 1). A double-byte
+// character is never cut in half at that limit.
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, std::size_t bufferSize,
+                                    const std::string& path);
+
+// Sets key in section to value and rewrites the file; creates the file when
+// its folder exists. False when the folder is missing, the file cannot be
+// written, or a name is empty or a text holds a line break (which would write
+// lines of its own into the file); the file is then left as it was.
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& path);

@@ -1,0 +1,70 @@
+// The bridge's UDP sender: one IPv4 datagram socket that is bound to a local
+// port and sends whole buffers to a target given as dotted text and a port.
+// Nothing is ever read from the socket.
+//
+// Threads: Create and Bind run on the UI thread, SendTo on the serial reader
+// thread. The sender has no lock of its own: the document holds its network
+// lock over Create + Bind and over every SendTo, so a send never meets a
+// descriptor that is being closed and reused.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+#include <string>
+
+// Owns the socket descriptor and the destination address of the last send.
+class CUdpSocket {
+ public:
+  static constexpr int kInvalidSocket = -1;
+
+  CUdpSocket();
+  ~CUdpSocket();
+  CUdpSocket(const CUdpSocket&) = delete;
+  CUdpSocket& operator=(const CUdpSocket&) = delete;
+
+  // Opens a new IPv4 socket of the given type (SOCK_DGRAM) for UDP. 1 when the
+  // descriptor is valid. Does not close a socket already held: CUdpPort does.
+  int Create(int socketType);
+
+  // Binds to port on bindAddress (dotted text) or, when null or empty, on all
+  // local interfaces. 1 on success.
+  int Bind(std::uint16_t port, const char* bindAddress = nullptr);
+
+  // Sends length bytes of data as one datagram to targetAddress:targetPort.
+  // The address text is converted on every call. Returns the number of bytes
+  // sent, or -1 (no socket, unusable address text, or the send failed).
+  // May block briefly while the socket's send buffer is full.
+  int SendTo(const void* data, int length, const char* targetAddress, std::uint16_t targetPort);
+
+  // Closes the socket if one is held, then waits 10 ms in every case (the
+  // pause lets the system release the port before a new bind).
+  void Close();
+
+  int m_hSocket;
+  sockaddr_in m_target;
+};
+
+// The document's sender: the socket plus the settings of the last Create and
+// Bind. One instance lives inside the document for the whole process.
+class CUdpPort {
+ public:
+  CUdpPort();
+  ~CUdpPort();
+  CUdpPort(const CUdpPort&) = delete;
+  CUdpPort& operator=(const CUdpPort&) = delete;
+
+  // Remembers bindAddress, closes the current socket (10 ms pause) and opens a
+  // fresh one. 1 when a socket was created.
+  int Create(int socketType, const char* bindAddress = nullptr);
+
+  // Remembers port and binds the socket as CUdpSocket::Bind does. 1 on success.
+  int Bind(std::uint16_t port, const char* bindAddress = nullptr);
+
+  // As CUdpSocket::SendTo.
+  int SendTo(const void* data, int length, const char* targetAddress, std::uint16_t targetPort);
+
+  std::string m_strBindAddress;
+  std::uint16_t m_nLocalPort;
+  CUdpSocket m_socket;
+};

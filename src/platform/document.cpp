@@ -1,0 +1,45 @@
+#include "platform/document.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+CDocument::CDocument() : m_bModified(0) {}
+
+CDocument::~CDocument() = default;
+
+int CDocument::OnNewDocument() {
+  DeleteContents();
+  m_strPathName.clear();
+  SetModifiedFlag(0);
+  return 1;
+}
+
+int CDocument::OnOpenDocument(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  close(fd);
+  DeleteContents();
+  SetPathName(path);
+  SetModifiedFlag(0);
+  return 1;
+}
+
+int CDocument::OnSaveDocument(const std::string& path) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return 0;
+  // The file is empty; only a failed close can still lose it (e.g. on NFS).
+  if (close(fd) != 0) return 0;
+  SetPathName(path);
+  SetModifiedFlag(0);
+  return 1;
+}
+
+void CDocument::DeleteContents() {}
+
+void CDocument::SetTitle(const std::string& title) { m_strTitle = title; }
+
+void CDocument::SetPathName(const std::string& path) {
+  m_strPathName = path;
+  size_t slash = path.rfind('/');
+  SetTitle(slash == std::string::npos ? path : path.substr(slash + 1));
+}

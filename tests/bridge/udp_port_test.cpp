@@ -1,0 +1,94 @@
+#include "bridge/udp_port.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "bridge/test_endpoints.h"
+
+namespace {
+
+std::vector<std::uint8_t> Pattern(int length) {
+  std::vector<std::uint8_t> bytes(static_cast<size_t>(length));
+  for (int i = 0; i < length; ++i) bytes[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i * 7 + 3);
+  return bytes;
+}
+
+}  // namespace
+
+TEST(UdpPort, NothingIsSentWithoutASocket) {
+  CUdpPort udp;
+  EXPECT_EQ(udp.m_socket.m_hSocket, CUdpSocket::kInvalidSocket);
+  EXPECT_EQ(udp.m_nLocalPort, 0);
+  std::uint8_t byte = 1;
+  EXPECT_EQ(udp.SendTo(&byte, 1, "127.0.0.1", 9), -1);
+  EXPECT_EQ(udp.Bind(2000), 0);
+}
+
+TEST(UdpPort, BoundSocketSendsOneDatagramFromItsPort) {
+  UdpReceiver receiver;
+  ASSERT_TRUE(receiver.Open()) << "no UDP socket on 127.0.0.1";
+  std::uint16_t local = FreeUdpPort();
+  ASSERT_NE(local, 0);
+
+  CUdpPort udp;
+  ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
+  EXPECT_NE(udp.m_socket.m_hSocket, CUdpSocket::kInvalidSocket);
+  ASSERT_EQ(udp.Bind(local), 1);
+  EXPECT_EQ(udp.m_nLocalPort, local);
+
+  std::vector<std::uint8_t> frame = Pattern(256);
+  EXPECT_EQ(udp.SendTo(frame.data(), 256, "127.0.0.1", receiver.Port()), 256);
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(receiver.Receive(got));
+  EXPECT_EQ(got.bytes, frame);
+  EXPECT_EQ(got.fromPort, local);
+  EXPECT_FALSE(receiver.ReceiveFor(got, 50)) << "exactly one datagram";
+}
+
+TEST(UdpPort, RecreatingClosesTheOldSocketSoTheSamePortBindsAgain) {
+  std::uint16_t local = FreeUdpPort();
+  ASSERT_NE(local, 0);
+  CUdpPort udp;
+  ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
+  ASSERT_EQ(udp.Bind(local), 1);
+  ASSERT_EQ(udp.Create(SOCK_DGRAM, "127.0.0.1"), 1);
+  EXPECT_EQ(udp.m_strBindAddress, "127.0.0.1");
+  EXPECT_EQ(udp.Bind(local, "127.0.0.1"), 1);
+
+  // A second sender on a port that is still held fails to bind.
+  CUdpPort other;
+  ASSERT_EQ(other.Create(SOCK_DGRAM), 1);
+  EXPECT_EQ(other.Bind(local), 0);
+  EXPECT_EQ(other.m_nLocalPort, local);
+}
+
+TEST(UdpPort, UnboundSocketStillSends) {
+  UdpReceiver receiver;
+  ASSERT_TRUE(receiver.Open());
+  CUdpPort udp;
+  ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
+  std::vector<std::uint8_t> frame = Pattern(128);
+  EXPECT_EQ(udp.SendTo(frame.data(), 128, "127.0.0.1", receiver.Port()), 128);
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(receiver.Receive(got));
+  EXPECT_EQ(got.bytes, frame);
+  EXPECT_NE(got.fromPort, 0);
+}
+
+TEST(UdpPort, UnusableAddressesAndLengthsFail) {
+  CUdpPort udp;
+  ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
+  std::uint8_t byte = 0;
+  EXPECT_EQ(udp.SendTo(&byte, 1, "not an address", 9), -1);
+  EXPECT_EQ(udp.SendTo(&byte, 1, "", 9), -1);
+  EXPECT_EQ(udp.SendTo(&byte, 1, nullptr, 9), -1);
+  EXPECT_EQ(udp.SendTo(&byte, -1, "127.0.0.1", 9), -1);
+  EXPECT_EQ(udp.SendTo(nullptr, 4, "127.0.0.1", 9), -1);
+  // A bind address that no interface carries fails the bind.
+  CUdpPort elsewhere;
+  ASSERT_EQ(elsewhere.Create(SOCK_DGRAM, "bogus"), 1);
+  EXPECT_EQ(elsewhere.Bind(0, "bogus"), 0);
+}

@@ -233,12 +233,14 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   return CutToCharacters(value, limit);
 }
 
-bool WritePrivateProfileString(const std::string& section, const std::string& key,
-                               const std::string& value, const std::string& path) {
+bool WritePrivateProfileKeys(const std::string& section,
+                             const std::vector<std::pair<std::string, std::string>>& keyValues,
+                             const std::string& path) {
   std::string_view sectionName = Trim(section);
-  std::string_view keyName = Trim(key);
-  if (sectionName.empty() || keyName.empty() || path.empty()) return false;
-  if (HoldsLineBreak(section) || HoldsLineBreak(key) || HoldsLineBreak(value)) return false;
+  if (sectionName.empty() || path.empty() || HoldsLineBreak(section)) return false;
+  for (const auto& [key, value] : keyValues) {
+    if (Trim(key).empty() || HoldsLineBreak(key) || HoldsLineBreak(value)) return false;
+  }
 
   // Write through a symbolic link to the file it names, as an in-place update would.
   std::string target = path;
@@ -254,24 +256,34 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
   if (exists && stat(target.c_str(), &st) != 0) return false;
 
   std::vector<std::string> lines = SplitLines(content);
-  Location where = Locate(lines, sectionName, keyName);
-  if (where.key != SIZE_MAX) {
-    // The key keeps the spelling it has in the file.
-    std::string name(Parse(lines[where.key]).name);
-    lines[where.key] = name + "=" + value;
-  } else if (where.section != SIZE_MAX) {
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.lastContent + 1),
-                 std::string(keyName) + "=" + value);
-  } else {
-    lines.push_back("[" + std::string(sectionName) + "]");
-    lines.push_back(std::string(keyName) + "=" + value);
+  size_t extra = 0;
+  for (const auto& [key, value] : keyValues) {
+    std::string_view keyName = Trim(key);
+    extra += keyName.size() + value.size() + 3;
+    Location where = Locate(lines, sectionName, keyName);
+    if (where.key != SIZE_MAX) {
+      // The key keeps the spelling it has in the file.
+      std::string name(Parse(lines[where.key]).name);
+      lines[where.key] = name + "=" + value;
+    } else if (where.section != SIZE_MAX) {
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.lastContent + 1),
+                   std::string(keyName) + "=" + value);
+    } else {
+      lines.push_back("[" + std::string(sectionName) + "]");
+      lines.push_back(std::string(keyName) + "=" + value);
+    }
   }
 
   std::string out;
-  out.reserve(content.size() + value.size() + sectionName.size() + keyName.size() + 16);
+  out.reserve(content.size() + lines.size() + extra + sectionName.size() + 4);
   for (const std::string& line : lines) {
     out += line;
     out += "\r\n";
   }
   return ReplaceFile(target, out, exists ? &st : nullptr);
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& path) {
+  return WritePrivateProfileKeys(section, {{key, value}}, path);
 }

@@ -21,6 +21,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Returns the value of key in section of the file at path, at most
 // bufferSize - 1 bytes of it (nothing for a size of 0 or 1). A double-byte
@@ -35,3 +37,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 // lines of its own into the file); the file is then left as it was.
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& path);
+
+// Sets several keys of one section in a single rewrite of the file, each as
+// WritePrivateProfileString would, in order. All or nothing: on failure the
+// file is left as it was.
+bool WritePrivateProfileKeys(const std::string& section,
+                             const std::vector<std::pair<std::string, std::string>>& keyValues,
+                             const std::string& path);

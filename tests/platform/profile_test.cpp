@@ -211,6 +211,14 @@ TEST_F(ProfileTest, RefusesLineBreaksAndKeepsTheModeOfAnExistingFile) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST_F(ProfileTest, WritesSeveralKeysInOneRewriteOrNone) {
+  Put("[s]\r\nb=old\r\n");
+  EXPECT_FALSE(WritePrivateProfileKeys("s", {{"a", "1"}, {"b", "2\n"}}, m_path));
+  EXPECT_EQ(Get(), "[s]\r\nb=old\r\n");
+  ASSERT_TRUE(WritePrivateProfileKeys("s", {{"a", "1"}, {"B", "2"}, {"a", "3"}}, m_path));
+  EXPECT_EQ(Get(), "[s]\r\nb=2\r\na=3\r\n");
+}
+
 TEST_F(ProfileTest, WritesThroughASymbolicLinkAndNeverReplacesAnUnreadableFile) {
   const std::string real = m_dir + "/real.ini";
   {

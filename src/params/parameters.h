@@ -54,6 +54,7 @@ class CParameters : public CObject {
   // Adds the item at the end, or assigns it over the item of the same name;
   // returns its index.
   int SetParameter(const CParameter& item);
+  int SetParameter(CParameter&& item);
   void SetString(const std::string& name, const std::string& text);
   void SetInt(const std::string& name, int value);
   void SetParameters(const std::string& name, const CParameters& value);
@@ -79,7 +80,7 @@ class CParameters : public CObject {
 
  private:
   void FlattenInto(CParameters& out, const std::string& prefix, int depth) const;
-  int Append(const CParameter& item);
+  int Append(CParameter&& item);
 
   struct NameHash {
     using is_transparent = void;

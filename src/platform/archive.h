@@ -197,8 +197,9 @@ class CArchive {
   // handed over in owned, a back-reference leaves owned empty and returns the
   // object read earlier (still owned by whoever took it then).
   CObject* ReadObjectRecord(std::unique_ptr<CObject>& owned);
-  // Loading: the schema number of the class record last read for a
-  // versionable class (callers read it from their Serialize); -1 otherwise.
+  // Loading, inside an object's Serialize: the schema number that the
+  // archive holds for the object's class (a versionable class accepts any
+  // number and may look at it here); -1 outside a loading Serialize.
   int GetObjectSchema() const { return m_nObjectSchema; }
 
   // Throws tooLarge unless count items of at least minBytesEach could still
@@ -222,7 +223,7 @@ class CArchive {
   void RequireStoring() const;
   void RequireLoading() const;
   const std::uint8_t* Take(std::size_t size);
-  const CRuntimeClass* ReadClassRecord(std::uint16_t tag);
+  std::size_t ReadClassRecord(std::uint16_t tag);
 
   Mode m_mode;
   std::vector<std::uint8_t> m_buffer;
@@ -233,8 +234,9 @@ class CArchive {
   std::unordered_map<const void*, std::uint32_t> m_storeMap;
   // Loading: what each index stands for (a class or an object).
   struct LoadEntry {
-    const CRuntimeClass* runtimeClass;
-    CObject* object;
+    const CRuntimeClass* runtimeClass;  // a class entry: its class and
+    CObject* object;                    // an object entry: its object
+    int schema;                         // a class entry: the schema read
   };
   std::vector<LoadEntry> m_loadMap;  // element 0 is the null entry
   std::uint32_t m_nMapCount = 1;

@@ -1,0 +1,318 @@
+// The Linux backend of the serial port engine: open(2), termios2 and poll(2).
+#include "device/serial_port.h"
+
+#include <asm/termbits.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <system_error>
+
+#include "device/port_path.h"
+#include "device/serial_settings.h"
+
+namespace {
+
+// A write gives up when the port has taken no byte for this long: a peer that
+// stopped reading must not freeze the thread that writes (at 4800 baud a
+// real port takes a byte every 2 ms).
+constexpr int kWriteStallMs = 2000;
+constexpr std::size_t kReadBlock = 4096;
+
+void CloseQuietly(int fd) {
+  if (fd >= 0) {
+    // Another opener may come in once this descriptor is gone; the flock goes
+    // with the descriptor, the exclusive-use flag of the tty does not.
+    ioctl(fd, TIOCNXCL);
+    close(fd);
+  }
+}
+
+// Opens and configures the device; the descriptor, or -1.
+int OpenConfigured(const std::string& path, const SerialLineSettings& settings) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  // Exclusive use: the advisory lock holds against every opener that also
+  // asks for it (root ignores TIOCEXCL, other users do not).
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+    close(fd);
+    return -1;
+  }
+  termios2 wanted;
+  BuildSerialTermios(settings, &wanted);
+  termios2 applied{};
+  if (ioctl(fd, TCSETS2, &wanted) != 0 || ioctl(fd, TCGETS2, &applied) != 0 ||
+      !SerialSpeedAccepted(settings.nBaud, applied.c_ospeed)) {
+    CloseQuietly(fd);
+    return -1;
+  }
+  // RTS and DTR stay low until SetRTS/SetDTR; a driver without modem lines
+  // refuses, which is fine.
+  int lines = TIOCM_RTS | TIOCM_DTR;
+  ioctl(fd, TIOCMBIC, &lines);
+  if (ioctl(fd, TCFLSH, TCIOFLUSH) != 0) {
+    CloseQuietly(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+CSerialPort::CSerialPort() = default;
+
+CSerialPort::~CSerialPort() { Close(); }
+
+void CSerialPort::OnReceiveByte(unsigned int byte) {
+  const ReceiveCallback fn = m_pfnReceive.load(std::memory_order_acquire);
+  if (fn != nullptr) fn(byte, m_pReceiveContext.load(std::memory_order_acquire));
+}
+
+void CSerialPort::OnCTS(int state) {}
+void CSerialPort::OnDSR(int state) {}
+void CSerialPort::OnRING(int state) {}
+void CSerialPort::OnRLSD(int state) {}
+
+void CSerialPort::OnReceiveBlock(const std::uint8_t* data, std::size_t length) {
+  const ReceiveBlockCallback block = m_pfnReceiveBlock.load(std::memory_order_acquire);
+  if (block != nullptr) {
+    block(data, length, m_pReceiveContext.load(std::memory_order_acquire));
+    return;
+  }
+  for (std::size_t i = 0; i < length; ++i) OnReceiveByte(data[i]);
+}
+
+int CSerialPort::Open(std::string port, std::string baud, std::string parity,
+                      std::string dataBits, std::string stopBits, std::uint32_t eventMask) {
+  CLockScope control(m_threadLock);
+  if (m_running.load()) return 1;
+
+  SerialLineSettings settings;
+  if (!ParseSerialLineSettings(baud, parity, dataBits, stopBits, &settings)) return 0;
+  const std::string path = SerialDevicePath(port);
+  if (path.empty()) return 0;
+  const int fd = OpenConfigured(path, settings);
+  if (fd < 0) return 0;
+  const int stop = eventfd(0, EFD_CLOEXEC);
+  if (stop < 0) {
+    CloseQuietly(fd);
+    return 0;
+  }
+  {
+    CLockScope write(m_writeLock);
+    m_hStopEvent = stop;
+    SetPort(fd);
+  }
+  m_eventMask = eventMask;
+
+  try {
+    m_readerThread = std::thread(&CSerialPort::ReaderMain, this);
+  } catch (const std::system_error&) {
+    CloseDescriptors();
+    return 0;
+  }
+  std::unique_lock<std::mutex> lock(m_startMutex);
+  m_startCv.wait(lock, [this] { return m_running.load() != 0; });
+  return 1;
+}
+
+void CSerialPort::CloseDescriptors() {
+  CLockScope write(m_writeLock);
+  int fd = GetPort();
+  SetPort(-1);
+  CloseQuietly(fd);
+  if (m_hStopEvent >= 0) close(m_hStopEvent);
+  m_hStopEvent = -1;
+}
+
+void CSerialPort::Close() {
+  CLockScope control(m_threadLock);
+  if (!m_running.load()) return;
+  // Close order: wake the reader and any writer (the stop descriptor stays
+  // readable), join the reader, close the descriptors once no writer uses
+  // them, and only then report the engine closed.
+  const std::uint64_t one = 1;
+  while (write(m_hStopEvent, &one, sizeof(one)) < 0 && errno == EINTR) {
+  }
+  if (m_readerThread.joinable()) m_readerThread.join();
+  CloseDescriptors();
+  m_running.store(0);
+  m_readerExited.store(0);
+}
+
+int CSerialPort::IsOpen() const { return m_running.load() != 0 ? 1 : 0; }
+
+void CSerialPort::SetReceiveCallback(ReceiveCallback fn, void* context,
+                                     ReceiveBlockCallback blockFn) {
+  CLockScope lock(m_callbackLock);
+  m_pReceiveContext.store(context, std::memory_order_release);
+  m_pfnReceiveBlock.store(blockFn, std::memory_order_release);
+  m_pfnReceive.store(fn, std::memory_order_release);
+}
+
+std::uint32_t CSerialPort::GetReaderWakeups() const { return m_nReaderWakeups.load(); }
+
+int CSerialPort::GetPort() {
+  CLockScope lock(m_handleLock);
+  return m_hPort;
+}
+
+void CSerialPort::SetPort(int port) {
+  CLockScope lock(m_handleLock);
+  m_hPort = port;
+}
+
+// ---- reader thread ------------------------------------------------------
+
+void CSerialPort::ReaderMain() {
+  // The descriptors stay open until Close has joined this thread.
+  const int port = GetPort();
+  int stop;
+  {
+    CLockScope write(m_writeLock);
+    stop = m_hStopEvent;
+  }
+  {
+    std::lock_guard<std::mutex> lock(m_startMutex);
+    m_running.store(1);
+  }
+  m_startCv.notify_all();
+  ReaderLoop(port, stop, m_eventMask);
+  m_readerExited.store(1);
+}
+
+void CSerialPort::ReaderLoop(int port, int stop, std::uint32_t eventMask) {
+  std::uint8_t buffer[kReadBlock];
+  pollfd fds[2] = {{stop, POLLIN, 0},
+                   {port, static_cast<short>((eventMask & EV_RXCHAR) ? POLLIN : 0), 0}};
+  bool watchPort = true;
+  bool linesReadable = (eventMask & (EV_CTS | EV_DSR | EV_RING | EV_RLSD)) != 0;
+
+  for (;;) {
+    const int n = poll(fds, watchPort ? 2 : 1, -1);
+    m_nReaderWakeups.fetch_add(1, std::memory_order_relaxed);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      // poll itself failed: fall back to a blocking read of the stop
+      // descriptor rather than spinning.
+      std::uint64_t value = 0;
+      while (read(stop, &value, sizeof(value)) < 0 && errno == EINTR) {
+      }
+      return;
+    }
+    if (fds[0].revents != 0) return;  // stop signalled
+    if (!watchPort || fds[1].revents == 0) continue;
+
+    const short revents = fds[1].revents;
+    bool gotData = false;
+    bool broken = (revents & (POLLERR | POLLNVAL)) != 0;
+    if (revents & POLLIN) {
+      const ssize_t got = read(port, buffer, sizeof(buffer));
+      if (got > 0) {
+        gotData = true;
+        OnReceiveBlock(buffer, static_cast<std::size_t>(got));
+      } else if (got == 0) {
+        broken = true;  // end of file: the line hung up
+      } else if (errno != EAGAIN && errno != EINTR) {
+        broken = true;  // EIO: the adapter is gone or the other side closed
+      }
+    }
+    // A hang-up with nothing left to read would wake poll at once forever.
+    if ((revents & POLLHUP) && !gotData) broken = true;
+    if (broken) {
+      // Wait for the stop signal alone; the engine still reports open until
+      // Close, which works as always.
+      watchPort = false;
+      continue;
+    }
+    if (linesReadable) RunLineHooks(port, eventMask, &linesReadable);
+  }
+}
+
+void CSerialPort::RunLineHooks(int port, std::uint32_t eventMask, bool* linesReadable) {
+  int bits = 0;
+  if (ioctl(port, TIOCMGET, &bits) != 0) {
+    // A driver without modem lines (a pseudo-terminal) never will have them.
+    if (errno == ENOTTY || errno == EINVAL) *linesReadable = false;
+    return;
+  }
+  if (eventMask & EV_CTS) OnCTS((bits & TIOCM_CTS) ? 1 : 0);
+  if (eventMask & EV_DSR) OnDSR((bits & TIOCM_DSR) ? 1 : 0);
+  if (eventMask & EV_RING) OnRING((bits & TIOCM_RNG) ? 1 : 0);
+  if (eventMask & EV_RLSD) OnRLSD((bits & TIOCM_CAR) ? 1 : 0);
+}
+
+// ---- writing and the modem lines -----------------------------------------
+
+int CSerialPort::Write(const void* data, int length) {
+  if (length < 0 || (length > 0 && data == nullptr)) return 0;
+  return WriteAll(static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(length));
+}
+
+int CSerialPort::Write(const std::vector<std::uint8_t>& bytes) {
+  return WriteAll(bytes.data(), bytes.size());
+}
+
+int CSerialPort::WriteAll(const std::uint8_t* data, std::size_t length) {
+  CLockScope lock(m_writeLock);
+  if (!m_running.load()) return 0;
+  const int port = GetPort();
+  const int stop = m_hStopEvent;
+  if (port < 0 || stop < 0) return 0;
+
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastProgress = Clock::now();
+  std::size_t done = 0;
+  while (done < length) {
+    const ssize_t n = write(port, data + done, length - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      lastProgress = Clock::now();
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) return 0;  // EIO after a hang-up, among others
+
+    const auto waited =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastProgress);
+    const long long left = kWriteStallMs - waited.count();
+    if (left <= 0) return 0;
+    pollfd fds[2] = {{stop, POLLIN, 0}, {port, POLLOUT, 0}};
+    const int ready = poll(fds, 2, static_cast<int>(left));
+    if (ready < 0 && errno != EINTR) return 0;
+    if (ready <= 0) continue;
+    if (fds[0].revents != 0) return 0;  // Close
+    if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) return 0;
+  }
+  return 1;
+}
+
+int CSerialPort::SetLine(int bit, int state) {
+  if (!m_running.load()) return 0;
+  CLockScope lock(m_handleLock);
+  if (m_hPort < 0) return 0;
+  int bits = bit;
+  ioctl(m_hPort, state == 1 ? TIOCMBIS : TIOCMBIC, &bits);
+  return 1;
+}
+
+int CSerialPort::GetLine(int bit, int* state) {
+  if (state == nullptr || !m_running.load()) return 0;
+  CLockScope lock(m_handleLock);
+  if (m_hPort < 0) return 0;
+  int bits = 0;
+  if (ioctl(m_hPort, TIOCMGET, &bits) != 0) return 0;
+  *state = (bits & bit) ? 1 : 0;
+  return 1;
+}
+
+int CSerialPort::SetRTS(int state) { return SetLine(TIOCM_RTS, state); }
+int CSerialPort::SetDTR(int state) { return SetLine(TIOCM_DTR, state); }
+int CSerialPort::GetCTS(int* state) { return GetLine(TIOCM_CTS, state); }
+int CSerialPort::GetDSR(int* state) { return GetLine(TIOCM_DSR, state); }
+int CSerialPort::GetRLSD(int* state) { return GetLine(TIOCM_CAR, state); }
+int CSerialPort::GetRING(int* state) { return GetLine(TIOCM_RNG, state); }

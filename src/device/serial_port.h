@@ -1,0 +1,143 @@
+// CSerialPort: the serial port engine. Opens one port exclusively, applies
+// the line settings given as texts, runs one reader thread that hands every
+// received byte, in arrival order, to a registered callback, writes byte
+// blocks, and drives and reads the modem lines.
+//
+// Threads: Open, Close and the destructor run on one controlling thread (the
+// UI thread), never on the reader thread. Write and the line operations may
+// run on any thread. The reader thread runs the virtual On... hooks and
+// through them the callbacks; it holds none of the engine's locks meanwhile,
+// so a callback may call Write or the line operations.
+//
+// Blocking: Open waits until its reader thread runs. Close wakes the reader
+// and joins it, so it returns as soon as a callback that is running returns:
+// a callback must never wait for anything the closing thread holds. Write
+// blocks until the driver has taken every byte, the port hangs up, Close is
+// called, or the port takes nothing for 2 seconds.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/lock.h"
+
+// Carries one received byte in the low 8 bits; the result is ignored.
+using ReceiveCallback = int (*)(unsigned int byte, void* context);
+// Carries one block as read from the port (1 to 4096 bytes, in order).
+using ReceiveBlockCallback = void (*)(const std::uint8_t* data, std::size_t length,
+                                      void* context);
+
+// Event mask bits of Open. EV_RXCHAR makes the reader read; the line bits
+// choose which of OnCTS, OnDSR, OnRING and OnRLSD run after each wake-up.
+// The kernel does not wake a waiter when a modem line changes, so the hooks
+// see the lines as they are whenever data or a hang-up wakes the reader.
+constexpr std::uint32_t EV_RXCHAR = 0x0001;
+constexpr std::uint32_t EV_RXFLAG = 0x0002;
+constexpr std::uint32_t EV_CTS = 0x0008;
+constexpr std::uint32_t EV_DSR = 0x0010;
+constexpr std::uint32_t EV_RLSD = 0x0020;
+constexpr std::uint32_t EV_RING = 0x0100;
+
+class CSerialPort {
+ public:
+  CSerialPort();
+  // Closes the port.
+  virtual ~CSerialPort();
+  CSerialPort(const CSerialPort&) = delete;
+  CSerialPort& operator=(const CSerialPort&) = delete;
+
+  // Reader thread, once per received byte. Default: the receive callback,
+  // when one is set.
+  virtual void OnReceiveByte(unsigned int byte);
+  // Reader thread, with the line state (1 on, 0 off), for the lines the event
+  // mask names. Defaults: nothing.
+  virtual void OnCTS(int state);
+  virtual void OnDSR(int state);
+  virtual void OnRING(int state);
+  virtual void OnRLSD(int state);
+  // Reader thread, once per block read. Default: the block callback when one
+  // is set, otherwise OnReceiveByte for each byte in order. A derived engine
+  // that overrides OnReceiveByte must not set a block callback.
+  virtual void OnReceiveBlock(const std::uint8_t* data, std::size_t length);
+
+  // Opens the device of port (see port_path.h), configures it and starts the
+  // reader. 1 when the reader runs; 0 with the port closed when the port
+  // cannot be opened, another opener holds it, a setting cannot be applied
+  // (see serial_settings.h) or the reader cannot be started. On an open
+  // engine: 1 at once, the settings are not applied again.
+  int Open(std::string port, std::string baud, std::string parity, std::string dataBits,
+           std::string stopBits, std::uint32_t eventMask);
+  // Stops and joins the reader, then closes the port. Nothing on a closed
+  // engine. The engine can be opened again afterwards.
+  void Close();
+  // 1 from the moment the reader runs until Close has finished, also after
+  // the port hung up.
+  int IsOpen() const;
+
+  // Any thread. Stores the context, then the functions, so that a reader that
+  // sees a function also sees its context. blockFn may be null.
+  void SetReceiveCallback(ReceiveCallback fn, void* context,
+                          ReceiveBlockCallback blockFn = nullptr);
+
+  // 1 when every byte was taken by the driver (also for 0 bytes); 0 on a
+  // closed engine, a negative length, a hang-up or write error, Close, or 2
+  // seconds without progress. One writer at a time.
+  int Write(const void* data, int length);
+  int Write(const std::vector<std::uint8_t>& bytes);
+
+  // 0 on a closed engine. Otherwise raise the line when state is exactly 1,
+  // lower it for any other value, and return 1 whether or not the driver
+  // could (a pseudo-terminal has no modem lines).
+  int SetRTS(int state);
+  int SetDTR(int state);
+  // 1 and *state set to 1 or 0 when the line state could be read; 0 with
+  // *state untouched on a closed engine or when the driver has no modem
+  // lines.
+  int GetCTS(int* state);
+  int GetDSR(int* state);
+  int GetRLSD(int* state);
+  int GetRING(int* state);
+
+  // Test hook: how often the reader has returned from its wait.
+  std::uint32_t GetReaderWakeups() const;
+
+ private:
+  void ReaderMain();
+  void ReaderLoop(int port, int stop, std::uint32_t eventMask);
+  void RunLineHooks(int port, std::uint32_t eventMask, bool* linesReadable);
+  int WriteAll(const std::uint8_t* data, std::size_t length);
+  int SetLine(int bit, int state);
+  int GetLine(int bit, int* state);
+  int GetPort();
+  void SetPort(int port);
+  void CloseDescriptors();
+
+  std::atomic<std::int32_t> m_running{0};
+  std::atomic<void*> m_pReceiveContext{nullptr};
+  std::atomic<ReceiveCallback> m_pfnReceive{nullptr};
+  std::atomic<ReceiveBlockCallback> m_pfnReceiveBlock{nullptr};
+  CLockSection m_callbackLock;
+  // Held by Write for its whole extent and by Close while it closes the
+  // descriptors, so a writer never uses a closed descriptor.
+  CLockSection m_writeLock;
+  std::atomic<std::int32_t> m_readerExited{0};
+  // The wake descriptor (an eventfd): written once by Close, then readable
+  // until it is closed, so every wait that includes it ends.
+  int m_hStopEvent = -1;
+  int m_hPort = -1;  // guarded by m_handleLock
+  std::thread m_readerThread;
+  // Held by Open and Close for their whole extent.
+  CLockSection m_threadLock;
+  CLockSection m_handleLock;
+  std::uint32_t m_eventMask = 0;
+
+  std::mutex m_startMutex;
+  std::condition_variable m_startCv;
+  std::atomic<std::uint32_t> m_nReaderWakeups{0};
+};

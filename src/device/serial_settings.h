@@ -1,0 +1,44 @@
+// Line settings of a serial port: the four setting texts a device carries
+// (baud, parity display name, data bits, stop bits) checked and turned into
+// the kernel's termios2 record. Pure functions, so every setting can be
+// tested without a port (a pseudo-terminal forces 8 bits and no parity).
+//
+// Threads: any thread; nothing blocks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct termios2;  // <asm/termbits.h>; only the Linux backend and its tests see it
+
+struct SerialLineSettings {
+  std::uint32_t nBaud = 9600;
+  char cParity = 'N';  // N, O, E, M (mark) or S (space)
+  int nDataBits = 8;   // 5 to 8
+  int nStopBits = 1;   // 1 or 2
+};
+
+// The parity letter of a display name, compared byte for byte: "无" N,
+// "奇校验" O, "偶校验" E, "标记" M, "空格" S; any other text (also "N",
+// "odd" or the empty text) is N.
+char SerialParityLetter(const std::string& parity);
+
+// 1 and out filled when every text can be applied: baud a decimal number from
+// 1 to 4294967295 with nothing around it (0 would hang the line up), data bits
+// "5" to "8", stop bits "1" or "2". Otherwise 0 and out untouched.
+int ParseSerialLineSettings(const std::string& baud, const std::string& parity,
+                            const std::string& dataBits, const std::string& stopBits,
+                            SerialLineSettings* out);
+
+// Fills every field of out, so nothing a previous program left on the port
+// survives: raw bytes in and out (no echo, no line editing, no translation, a
+// break reads as nothing), receiver on, modem status lines ignored, no flow
+// control, the lines dropped on the last close, and the exact speed through
+// BOTHER for both directions.
+void BuildSerialTermios(const SerialLineSettings& settings, termios2* out);
+
+// 1 when the speed a driver reports back after the settings were applied is
+// the one asked for, give or take 3% (what a UART receiver tolerates); drivers
+// round to what their clock divides to, and fall back to another speed when
+// they cannot come near.
+int SerialSpeedAccepted(std::uint32_t requested, std::uint32_t reported);

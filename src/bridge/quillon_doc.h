@@ -1,0 +1,147 @@
+// CQuillonDoc: the bridge document. It owns the serial device, the command
+// console and the UDP sender, and it is the sink of every byte the serial
+// port delivers: it counts the byte, builds the text the receive pane shows,
+// passes the byte to the open console and, while forwarding is on, collects
+// bytes into frames of exactly m_nFrameSize bytes, each sent as one datagram.
+//
+// Threads. Everything runs on the UI thread except OnSerialByte and
+// OnSerialBlockEnd, which run on the serial reader thread while the device
+// holds its lock (so after CloseSerial or ClearDataSink no sink call runs).
+// The byte path takes no lock per byte: the display text is built in a
+// buffer that only the reader touches and is handed over once per read block
+// under m_displayLock; byte counts are published once per block. A frame is
+// sent from the reader as it completes, under m_netLock, which also guards
+// the network settings and the socket's re-creation in OpenNetPort.
+// Lock order: device lock → m_netLock / m_displayLock / the console's lock.
+// The UI thread therefore never calls into the device while it holds one of
+// the document's locks, and no lock is held over a message box.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "bridge/udp_port.h"
+#include "device/device_serial.h"
+#include "params/parameters.h"
+#include "platform/document.h"
+#include "ui/command_dlg.h"
+
+constexpr int FRAME_BUFFER_SIZE = 1024;
+
+class CQuillonDoc : public CDocument {
+ public:
+  // Zeroes every counter, flag and frame setting, links the console to the
+  // device and to this document, and creates the configuration folder (a
+  // failure is ignored). A document opened from a file never runs
+  // OnNewDocument, so it must be usable straight from here.
+  CQuillonDoc();
+  // Clears the data sink and stops the device before anything else goes, so
+  // that no byte reaches a half-destroyed document; then the socket closes.
+  ~CQuillonDoc() override;
+
+  // Resets flags, frame settings, counters and the pending display text and
+  // re-links the console. Leaves the serial port, the socket and
+  // m_nDisplayBytes as they are. 0 only when the base step fails.
+  int OnNewDocument() override;
+
+  // Starts the device with "Port", "Baud", "Parity", "DataBit", "StopBit" and
+  // installs the byte sink. 1 on success; 0 with no sink installed.
+  int OpenSerial(CParameters settings);
+  // Stops a running device (joining its reader) and removes the sink.
+  void CloseSerial();
+  // Writes text to the device (the console appends CR LF itself). Blocks
+  // while the port takes the bytes. Nothing when device is null.
+  void SendToDevice(CDeviceBase* device, const std::string& text);
+
+  // The data sink and the block-end hook installed on the device; context is
+  // the document. Reader thread, device lock held.
+  static int SerialByteCallback(unsigned int byte, void* context);
+  static void SerialBlockEnd(void* context);
+  // One received byte (low 8 bits). Reader thread; a direct caller must call
+  // OnSerialBlockEnd after its last byte to publish counts and texts.
+  void OnSerialByte(unsigned int byte);
+  // Publishes what the bytes since the last call produced: byte counts, the
+  // display text and the console's text. Reader thread (or any thread once
+  // the reader has been joined).
+  void OnSerialBlockEnd();
+
+  // Re-creates udp's socket and binds it to m_nLocalPort on bindAddress (all
+  // interfaces when null), under m_netLock. On failure shows "网络端口绑定失败，
+  // 请更换端口号！" (after releasing the lock) and returns 0. UI thread.
+  int OpenNetPort(CUdpPort& udp, const char* bindAddress = nullptr);
+  // Binds udp to m_nLocalPort on bindAddress. UI thread; it touches nothing a
+  // send reads, so it needs no lock of its own (OpenNetPort holds m_netLock
+  // over Create + Bind so that no frame leaves from an unbound socket).
+  // 1 on success.
+  int BindNetPort(CUdpPort& udp, const char* bindAddress = nullptr);
+  // Sends the first m_nFrameSize bytes of m_frame to m_strTargetIp:
+  // m_nTargetPort through udp, under m_netLock. 1 when the sender reported a
+  // result other than 0. Reader thread in normal use.
+  int SendFrame(CUdpPort& udp);
+
+  // The form view writes the network settings through this, under m_netLock,
+  // so a frame never goes out with half-written settings. A frame size outside
+  // 1..1024 never completes a frame (bytes are discarded every 1024).
+  void SetNetworkSettings(std::uint16_t localPort, const std::string& targetIp,
+                          std::uint16_t targetPort, int frameSize);
+  std::string GetTargetIp() const;
+  std::uint16_t GetTargetPort() const;
+
+  // Takes and empties the pending display text in one step. UI thread.
+  std::string TakeDisplayText();
+  // Empties the pending display text (a released port's text is dropped).
+  void EmptyDisplayText();
+  // Whether the byte sink builds display text at all. The windowed program
+  // keeps it (default); the headless bridge, which shows nothing, turns it off.
+  void SetKeepDisplayText(bool keep);
+
+  // Values the UI reads on its timers; a read may lag by one read block.
+  int GetBytesReceived() const { return m_nBytesReceived.load(std::memory_order_relaxed); }
+  int GetFramesSent() const { return m_nFramesSent.load(std::memory_order_relaxed); }
+  std::uint32_t GetDisplayBytes() const { return m_nDisplayBytes.load(std::memory_order_relaxed); }
+  void ResetDisplayBytes() { m_nDisplayBytes.store(0, std::memory_order_relaxed); }
+  int GetFrameFill() const { return m_nFrameFill.load(std::memory_order_relaxed); }
+  int GetFrameSize() const { return m_nFrameSize.load(std::memory_order_relaxed); }
+
+  // --- State, in the order the members are constructed. ---
+  std::string m_strExeDir;
+  std::string m_strConfigDir;
+  // Flags the UI writes and the reader reads per byte; a stale read only
+  // delays the switch by a byte or two.
+  std::atomic<std::uint8_t> m_bCommandOpen{0};
+  std::atomic<std::uint8_t> m_bForwarding{0};
+  CDeviceSerial m_device;
+  CCommandDlg m_commandDialog;
+  CUdpPort m_udp;
+  // Network settings: written by the UI under m_netLock (SetNetworkSettings),
+  // read under it by SendFrame. m_nLocalPort is read by BindNetPort only.
+  std::uint16_t m_nLocalPort = 0;
+  std::uint16_t m_nTargetPort = 0;
+  std::string m_strTargetIp;
+  // Read per byte by the reader without the lock and again under it before a
+  // frame is sent, so a frame always goes out with the size it was built for.
+  std::atomic<std::int32_t> m_nFrameSize{0};
+  // Written by the reader per byte; the UI's reset goes through
+  // m_bFrameResetRequested so that it cannot be lost to a concurrent byte.
+  std::atomic<std::int32_t> m_nFrameFill{0};
+  std::uint8_t m_frame[FRAME_BUFFER_SIZE] = {};  // reader thread only
+  std::string m_strDisplayText;                  // guarded by m_displayLock
+  std::atomic<std::int32_t> m_nFramesSent{0};
+  std::atomic<std::int32_t> m_nBytesReceived{0};
+  std::atomic<std::uint32_t> m_nDisplayBytes{0};
+
+ private:
+  int SendFrameLocked(CUdpPort& udp);
+  void DiscardFrame(std::int32_t& fill);
+
+  mutable std::mutex m_netLock;
+  std::mutex m_displayLock;
+  std::atomic<bool> m_bKeepDisplayText{true};
+  std::atomic<bool> m_bFrameResetRequested{false};
+  // Reader-private: what the bytes of the current block produced, published
+  // by OnSerialBlockEnd.
+  std::string m_readerDisplay;
+  std::uint32_t m_nReaderBytes = 0;
+};

@@ -24,6 +24,8 @@ class CWnd;
 class CWndPeer {
  public:
   virtual ~CWndPeer();
+  // Another object (the member that DDX_Control binds) owns the peer now.
+  virtual void Rebind(CWnd& newOwner) = 0;
   virtual void SetText(const std::string& text) = 0;
   virtual std::string GetText() const = 0;
   virtual void SetEnabled(bool bEnable) = 0;

@@ -40,6 +40,12 @@ class CDataExchange {
   bool m_bFailed = false;
 };
 
+// Reads a decimal integer as the dialog functions do: blanks around it
+// allowed, an optional '-' when bSigned, digits, nothing else. Returns 0 when
+// the text is not a number, 1 when it is, 2 when it is a number beyond the
+// int range (value then holds the nearest limit).
+int ParseIntText(const std::string& text, bool bSigned, int& value);
+
 // Integer: written as "%d"; read as a signed decimal number with blanks
 // around it allowed ("请输入一个整数。" otherwise). A number beyond the int
 // range reads as the nearest limit (and then fails any range check).

@@ -42,6 +42,6 @@ class CDialog : public CWnd {
 
  private:
   const CDialogTemplate* m_pTemplate;
-  int m_nModalResult = -1;
-  bool m_bInModalLoop = false;
+  int m_nModalResult = IDCANCEL;
+  bool m_bEnded = false;
 };

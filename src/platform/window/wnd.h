@@ -169,6 +169,10 @@ class CWnd : public CCmdTarget {
   // Returns 1 when there was a window.
   virtual int DestroyWindow();
 
+  // Makes child (a status bar, a view) part of this window under nId: it is
+  // destroyed with it, before it, the latest first.
+  void AddChildWindow(CWnd& child, int nId);
+
   // --- Backend ----------------------------------------------------------
   CWndPeer* GetPeer() const { return m_pPeer.get(); }
 

@@ -204,6 +204,14 @@ bool ReplaceFile(const std::string& target, const std::string& content, const st
   return true;
 }
 
+// A trimmed value as a read returns it: without matching quotes, at most limit bytes.
+std::string Unquote(std::string_view value, size_t limit) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return CutToCharacters(value, limit);
+}
+
 bool HoldsLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
 }  // namespace
@@ -226,11 +234,12 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   Location where = Locate(lines, sectionName, keyName);
   if (where.key == SIZE_MAX) return CutToCharacters(fallback, limit);
 
-  std::string_view value = Parse(lines[where.key]).value;
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
-    value = value.substr(1, value.size() - 2);
-  }
-  return CutToCharacters(value, limit);
+  return Unquote(Parse(lines[where.key]).value, limit);
+}
+
+std::string ProfileValueAsRead(const std::string& written, std::size_t bufferSize) {
+  if (bufferSize == 0) return std::string();
+  return Unquote(Trim(written), bufferSize - 1);
 }
 
 bool WritePrivateProfileKeys(const std::string& section,

@@ -31,6 +31,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
                                     const std::string& defaultValue, std::size_t bufferSize,
                                     const std::string& path);
 
+// What a read gives for a value written as written: blanks around it
+// dropped, matching quotes removed, at most bufferSize - 1 bytes.
+std::string ProfileValueAsRead(const std::string& written, std::size_t bufferSize);
+
 // Sets key in section to value and rewrites the file; creates the file when
 // its folder exists. False when the folder is missing, the file cannot be
 // written, or a name is empty or a text holds a line break (which would write

@@ -103,6 +103,9 @@ TEST_F(ProfileTest, StripsMatchingQuotesOnly) {
   EXPECT_EQ(Read("s", "empty", "dflt"), "");
   EXPECT_EQ(Read("s", ";c", "dflt"), "dflt");
   EXPECT_EQ(Read("s", "noequals", "dflt"), "dflt");
+  // The same rules, for a value about to be written.
+  EXPECT_EQ(ProfileValueAsRead(" \"quoted \" ", 80), "quoted ");
+  EXPECT_EQ(ProfileValueAsRead(std::string(90, 'x'), 80), std::string(79, 'x'));
 }
 
 TEST_F(ProfileTest, ABufferOfNBytesYieldsAtMostNMinusOneWithoutSplittingACharacter) {

@@ -1,0 +1,307 @@
+// quillon-bridge: the bridge without a window. It builds the same document
+// and serial device as the windowed program, opens the serial port, starts
+// the network port, switches forwarding on and then forwards until SIGINT or
+// SIGTERM; the document's destructor shuts down in its usual order.
+//
+// Texts in this file are GBK bytes like everywhere in the core; everything
+// that reaches the terminal goes through GbkToUtf8.
+#include <arpa/inet.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bridge/quillon_doc.h"
+#include "platform/config_dir.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+struct Options {
+  std::string port = "COM1";
+  std::string baud = "115200";
+  std::string parity = "无";  // GBK display name
+  std::string dataBits = "8";
+  std::string stopBits = "1";
+  std::uint16_t localPort = 2000;
+  std::string targetIp;
+  std::uint16_t targetPort = 0;
+  int frameSize = 256;
+  long statsSeconds = 0;
+  std::string configDir;
+  bool help = false;
+};
+
+void PrintUtf8(std::FILE* stream, const std::string& gbk) {
+  std::string text = GbkToUtf8(gbk);
+  std::fputs(text.c_str(), stream);
+  std::fflush(stream);
+}
+
+const char kUsage[] =
+    "用法: quillon-bridge --target 地址:端口 [选项]\n"
+    "Usage: quillon-bridge --target ADDRESS:PORT [options]\n"
+    "\n"
+    "Forwards every byte received on a serial port, in frames of exactly the\n"
+    "frame size, one UDP datagram per frame with no header, from the local\n"
+    "port to the target. Runs until SIGINT or SIGTERM.\n"
+    "\n"
+    "  --port NAME          serial port: COM1 to COM20 (looked up in the [Ports]\n"
+    "                       section of ports.ini in the configuration folder,\n"
+    "                       else /dev/ttyS<n-1>) or a device path beginning\n"
+    "                       with / (default COM1)\n"
+    "  --baud RATE          baud rate, any rate the driver accepts (default 115200)\n"
+    "  --parity NAME        无, 奇校验, 偶校验, 标记, 空格 or none, odd, even,\n"
+    "                       mark, space (default none)\n"
+    "  --data BITS          data bits, 5 to 8 (default 8)\n"
+    "  --stop BITS          stop bits, 1 or 2 (default 1)\n"
+    "  --local-port PORT    local UDP port to bind on all interfaces, 1 to 65535\n"
+    "                       (default 2000)\n"
+    "  --target ADDR:PORT   target IPv4 address and UDP port (required)\n"
+    "  --frame BYTES        frame size: 128, 256, 512 or 1024 (default 256)\n"
+    "  --stats SECONDS      print 接收量 (bytes received) and 传输帧数 (frames\n"
+    "                       sent) every SECONDS seconds; 0 never (default 0)\n"
+    "  --config-dir DIR     configuration folder (default: ConfigFile beside\n"
+    "                       the executable)\n"
+    "  --help               show this text\n"
+    "\n"
+    "Options take their value as the next argument or after '=' (--baud=9600).\n"
+    "Exit status: 0 after a signal, 1 when the serial port cannot be opened or\n"
+    "the local port cannot be bound, 2 for an invalid command line.\n"
+    "\n"
+    "Example: quillon-bridge --port /dev/ttyUSB0 --baud 460800 \\\n"
+    "             --target 127.0.0.1:3000 --frame 512 --stats 5\n";
+
+// Parses a whole decimal number in [low, high]; false for anything else.
+bool ParseNumber(const std::string& text, long low, long high, long* out) {
+  if (text.empty() || text.size() > 10) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  long value = std::strtol(text.c_str(), nullptr, 10);
+  if (value < low || value > high) return false;
+  *out = value;
+  return true;
+}
+
+// The GBK display name for a parity given as display name (UTF-8 on the
+// command line) or as an English word; empty when it is neither.
+std::string ParityDisplayName(const std::string& utf8) {
+  static const char* const kNames[][2] = {
+      {"none", "无"}, {"odd", "奇校验"}, {"even", "偶校验"}, {"mark", "标记"}, {"space", "空格"}};
+  std::string gbk = Utf8ToGbk(utf8);
+  std::string lower = utf8;
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  for (const auto& name : kNames) {
+    if (lower == name[0] || gbk == name[1]) return name[1];
+  }
+  return "";
+}
+
+bool ParseTarget(const std::string& text, Options* options) {
+  size_t colon = text.rfind(':');
+  if (colon == std::string::npos) return false;
+  std::string address = text.substr(0, colon);
+  in_addr parsed {};
+  if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) return false;
+  long port = 0;
+  if (!ParseNumber(text.substr(colon + 1), 1, 65535, &port)) return false;
+  options->targetIp = address;
+  options->targetPort = static_cast<std::uint16_t>(port);
+  return true;
+}
+
+// Fills options from argv; on a mistake returns false with a one-line
+// description in *error.
+bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
+  bool haveTarget = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      options->help = true;
+      return true;
+    }
+    if (arg.rfind("--", 0) != 0) {
+      *error = "unexpected argument '" + arg + "'";
+      return false;
+    }
+    std::string name = arg;
+    std::string value;
+    size_t equals = arg.find('=');
+    if (equals != std::string::npos) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+    } else {
+      if (i + 1 >= argc) {
+        *error = "option " + name + " needs a value";
+        return false;
+      }
+      value = argv[++i];
+    }
+    long number = 0;
+    if (name == "--port") {
+      if (value.empty()) {
+        *error = "--port needs a port name";
+        return false;
+      }
+      options->port = value;
+    } else if (name == "--baud") {
+      if (!ParseNumber(value, 1, 4294967295L, &number)) {
+        *error = "invalid --baud '" + value + "' (a rate such as 115200)";
+        return false;
+      }
+      options->baud = value;
+    } else if (name == "--parity") {
+      options->parity = ParityDisplayName(value);
+      if (options->parity.empty()) {
+        *error = "invalid --parity '" + value + "' (none, odd, even, mark or space)";
+        return false;
+      }
+    } else if (name == "--data") {
+      if (!ParseNumber(value, 5, 8, &number)) {
+        *error = "invalid --data '" + value + "' (5 to 8)";
+        return false;
+      }
+      options->dataBits = value;
+    } else if (name == "--stop") {
+      if (value != "1" && value != "2") {
+        *error = "invalid --stop '" + value + "' (1 or 2)";
+        return false;
+      }
+      options->stopBits = value;
+    } else if (name == "--local-port") {
+      if (!ParseNumber(value, 1, 65535, &number)) {
+        *error = "invalid --local-port '" + value + "' (1 to 65535)";
+        return false;
+      }
+      options->localPort = static_cast<std::uint16_t>(number);
+    } else if (name == "--target") {
+      if (!ParseTarget(value, options)) {
+        *error = "invalid --target '" + value + "' (IPv4 ADDRESS:PORT, such as 127.0.0.1:3000)";
+        return false;
+      }
+      haveTarget = true;
+    } else if (name == "--frame") {
+      if (!ParseNumber(value, 128, 1024, &number) ||
+          (number != 128 && number != 256 && number != 512 && number != 1024)) {
+        *error = "invalid --frame '" + value + "' (128, 256, 512 or 1024)";
+        return false;
+      }
+      options->frameSize = static_cast<int>(number);
+    } else if (name == "--stats") {
+      if (!ParseNumber(value, 0, 86400, &number)) {
+        *error = "invalid --stats '" + value + "' (seconds, 0 to 86400)";
+        return false;
+      }
+      options->statsSeconds = number;
+    } else if (name == "--config-dir") {
+      if (value.empty()) {
+        *error = "--config-dir needs a folder";
+        return false;
+      }
+      options->configDir = value;
+    } else {
+      *error = "unknown option '" + name + "'";
+      return false;
+    }
+  }
+  if (!haveTarget) {
+    *error = "--target ADDRESS:PORT is required";
+    return false;
+  }
+  return true;
+}
+
+// The counters under the names the statistics list gives them.
+void PrintStats(const Options& options, const CQuillonDoc& doc) {
+  PrintUtf8(stdout, StrFormat("串口号 %s  接收量 %d字节  本地端口 %u  目标端口 %u  目标IP %s  传输帧数 %d帧\n",
+                              options.port.c_str(), doc.GetBytesReceived(),
+                              static_cast<unsigned>(options.localPort),
+                              static_cast<unsigned>(doc.GetTargetPort()), doc.GetTargetIp().c_str(),
+                              doc.GetFramesSent()));
+}
+
+// Waits for SIGINT or SIGTERM (blocked in every thread), printing the
+// statistics every statsSeconds seconds meanwhile.
+void WaitForStopSignal(const Options& options, const CQuillonDoc& doc) {
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  for (;;) {
+    int received;
+    if (options.statsSeconds > 0) {
+      timespec period {static_cast<time_t>(options.statsSeconds), 0};
+      received = sigtimedwait(&stopSignals, nullptr, &period);
+      if (received < 0 && errno == EAGAIN) {
+        PrintStats(options, doc);
+        continue;
+      }
+    } else {
+      received = sigwaitinfo(&stopSignals, nullptr);
+    }
+    if (received == SIGINT || received == SIGTERM) return;
+  }
+}
+
+int RunBridge(const Options& options) {
+  CQuillonDoc doc;
+  doc.OnNewDocument();
+  doc.SetKeepDisplayText(false);  // nobody shows it
+
+  CParameters settings;
+  settings.SetString("Port", options.port);
+  settings.SetString("Baud", options.baud);
+  settings.SetString("Parity", options.parity);
+  settings.SetString("DataBit", options.dataBits);
+  settings.SetString("StopBit", options.stopBits);
+  if (!doc.OpenSerial(settings)) {
+    PrintUtf8(stderr, "串口打开错误 请查看该串口是否已被其他应用程序同时打开\n");
+    return kExitFailed;
+  }
+
+  doc.SetNetworkSettings(options.localPort, options.targetIp, options.targetPort, options.frameSize);
+  // On failure the document has shown its message; without a window that
+  // goes to standard error.
+  if (!doc.OpenNetPort(doc.m_udp)) return kExitFailed;
+
+  doc.m_bForwarding.store(1);
+  WaitForStopSignal(options, doc);
+  if (options.statsSeconds > 0) PrintStats(options, doc);
+  return kExitOk;  // ~CQuillonDoc: sink cleared, device stopped, then the socket
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Blocked before any thread starts, so the reader thread inherits the mask
+  // and the signals wait for sigwaitinfo instead of ending the process.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  Options options;
+  std::string error;
+  if (!ParseOptions(argc, argv, &options, &error)) {
+    std::fprintf(stderr, "quillon-bridge: %s (try --help)\n", error.c_str());
+    return kExitUsage;
+  }
+  if (options.help) {
+    PrintUtf8(stdout, kUsage);
+    return kExitOk;
+  }
+  if (!options.configDir.empty()) SetConfigDirOverride(options.configDir);
+  return RunBridge(options);
+}

@@ -1,0 +1,218 @@
+#include "bridge/quillon_doc.h"
+
+#include <sys/socket.h>
+
+#include <cstring>
+
+#include "platform/config_dir.h"
+#include "platform/message_box.h"
+
+namespace {
+
+constexpr auto kRelaxed = std::memory_order_relaxed;
+
+// What the receive pane shows for a byte: printable ASCII and 0x7F as they
+// are, everything else as a full stop.
+inline char DisplayForm(std::uint8_t b) { return (b >= 0x20 && b <= 0x7F) ? static_cast<char>(b) : '.'; }
+
+}  // namespace
+
+CQuillonDoc::CQuillonDoc() : m_commandDialog(nullptr, nullptr, nullptr) {
+  m_strExeDir = ExecutableDir();
+  m_strConfigDir = ConfigDir();
+  CreateDirectoryOneLevel(m_strConfigDir);  // an existing folder is fine; a failure is ignored
+  // Linked here already: a document opened from a file skips OnNewDocument,
+  // and a console without its device and document would send nowhere.
+  m_commandDialog.m_pDevice = &m_device;
+  m_commandDialog.m_pDoc = this;
+}
+
+CQuillonDoc::~CQuillonDoc() {
+  // No byte may reach the document once its members start to go: ClearDataSink
+  // returns only when no sink call runs, Stop joins the reader.
+  m_device.ClearDataSink();
+  m_device.Stop(nullptr);
+}
+
+int CQuillonDoc::OnNewDocument() {
+  if (!CDocument::OnNewDocument()) return 0;
+  m_commandDialog.m_pDevice = &m_device;
+  m_commandDialog.m_pDoc = this;
+  m_bForwarding.store(0, kRelaxed);
+  m_bCommandOpen.store(0, kRelaxed);
+  // The reader owns the fill count while a port is open; it applies the reset
+  // at its next framed byte, so a byte arriving now cannot undo it.
+  m_nFrameFill.store(0, kRelaxed);
+  m_bFrameResetRequested.store(true, kRelaxed);
+  {
+    std::lock_guard<std::mutex> net(m_netLock);
+    m_nFrameSize.store(0, kRelaxed);
+  }
+  m_nBytesReceived.store(0, kRelaxed);
+  m_nFramesSent.store(0, kRelaxed);
+  EmptyDisplayText();
+  return 1;
+}
+
+int CQuillonDoc::OpenSerial(CParameters settings) {
+  if (m_device.Start(settings, nullptr) != 1) return 0;
+  m_device.SetDataSinkBlockEnd(&CQuillonDoc::SerialBlockEnd);
+  m_device.SetDataSink(&CQuillonDoc::SerialByteCallback, this);
+  return 1;
+}
+
+void CQuillonDoc::CloseSerial() {
+  if (m_device.IsRunning() != 1) return;
+  m_device.Stop(nullptr);
+  m_device.ClearDataSink();
+  // The reader has been joined: publish whatever its last block left behind.
+  OnSerialBlockEnd();
+}
+
+void CQuillonDoc::SendToDevice(CDeviceBase* device, const std::string& text) {
+  if (device == nullptr) return;
+  device->WriteText(text);
+}
+
+int CQuillonDoc::SerialByteCallback(unsigned int byte, void* context) {
+  static_cast<CQuillonDoc*>(context)->OnSerialByte(byte);
+  return 0;
+}
+
+void CQuillonDoc::SerialBlockEnd(void* context) {
+  if (context != nullptr) static_cast<CQuillonDoc*>(context)->OnSerialBlockEnd();
+}
+
+// Reader thread, device lock held, once per byte at up to tens of MiB/s: no
+// lock and no atomic read-modify-write here except once per completed frame.
+void CQuillonDoc::OnSerialByte(unsigned int byte) {
+  const auto b = static_cast<std::uint8_t>(byte & 0xFFu);
+
+  ++m_nReaderBytes;  // published to m_nBytesReceived and m_nDisplayBytes per block
+
+  // The console sees the byte before anything else is done with it.
+  if (m_bCommandOpen.load(kRelaxed) == 1) m_commandDialog.AppendReceivedByte(b);
+
+  if (m_bKeepDisplayText.load(kRelaxed)) m_readerDisplay.push_back(DisplayForm(b));
+
+  // Bytes received while forwarding is off are never framed.
+  if (m_bForwarding.load(kRelaxed) == 0) return;
+
+  std::int32_t fill = m_nFrameFill.load(kRelaxed);
+  if (m_bFrameResetRequested.load(kRelaxed) && m_bFrameResetRequested.exchange(false, kRelaxed)) fill = 0;
+  if (fill < 0 || fill >= FRAME_BUFFER_SIZE) fill = 0;  // the field is public; never index outside
+
+  m_frame[fill] = b;
+
+  if (fill + 1 == m_nFrameSize.load(kRelaxed)) {
+    std::unique_lock<std::mutex> net(m_netLock);
+    // The UI may have changed the frame size since the check above; a frame
+    // leaves only with the size it was collected for.
+    if (fill + 1 == m_nFrameSize.load(kRelaxed)) {
+      m_nFramesSent.fetch_add(1, kRelaxed);  // counted before the send, also when it fails
+      SendFrameLocked(m_udp);
+      net.unlock();
+      DiscardFrame(fill);
+      return;
+    }
+  }
+
+  ++fill;
+  if (fill == FRAME_BUFFER_SIZE) {
+    // Full without matching the frame size (size 0, or lowered below the
+    // fill): drop the collected bytes and start again.
+    DiscardFrame(fill);
+    return;
+  }
+  m_nFrameFill.store(fill, kRelaxed);
+}
+
+void CQuillonDoc::DiscardFrame(std::int32_t& fill) {
+  fill = 0;
+  std::memset(m_frame, 0, sizeof m_frame);
+  m_nFrameFill.store(0, kRelaxed);
+}
+
+void CQuillonDoc::OnSerialBlockEnd() {
+  if (m_nReaderBytes != 0) {
+    // Read-modify-write, so a reset from the UI thread is never overwritten.
+    m_nBytesReceived.fetch_add(static_cast<std::int32_t>(m_nReaderBytes), kRelaxed);
+    m_nDisplayBytes.fetch_add(m_nReaderBytes, kRelaxed);
+    m_nReaderBytes = 0;
+  }
+  if (!m_readerDisplay.empty()) {
+    {
+      std::lock_guard<std::mutex> display(m_displayLock);
+      m_strDisplayText.append(m_readerDisplay);
+    }
+    m_readerDisplay.clear();
+  }
+  m_commandDialog.PublishReceived();
+}
+
+int CQuillonDoc::OpenNetPort(CUdpPort& udp, const char* bindAddress) {
+  int bound;
+  {
+    // Held over Create + Bind: a frame goes out either through the old
+    // socket or through the new, bound one, never through a descriptor that
+    // was just closed (and maybe reused) or not yet bound.
+    std::lock_guard<std::mutex> net(m_netLock);
+    bound = udp.Create(SOCK_DGRAM, bindAddress) == 1 && BindNetPort(udp, bindAddress) == 1;
+  }
+  if (!bound) {
+    AfxMessageBox("网络端口绑定失败，请更换端口号！");
+    return 0;
+  }
+  return 1;
+}
+
+int CQuillonDoc::BindNetPort(CUdpPort& udp, const char* bindAddress) {
+  return udp.Bind(m_nLocalPort, bindAddress) == 1 ? 1 : 0;
+}
+
+int CQuillonDoc::SendFrame(CUdpPort& udp) {
+  std::lock_guard<std::mutex> net(m_netLock);
+  return SendFrameLocked(udp);
+}
+
+int CQuillonDoc::SendFrameLocked(CUdpPort& udp) {
+  const std::int32_t size = m_nFrameSize.load(kRelaxed);
+  // A size beyond the buffer would send memory that is not the frame.
+  if (size <= 0 || size > FRAME_BUFFER_SIZE) return 0;
+  // One datagram straight from the frame buffer, no copy. Success means the
+  // whole frame left; -1 is a failure, not a result "other than 0".
+  return udp.SendTo(m_frame, size, m_strTargetIp.c_str(), m_nTargetPort) == size ? 1 : 0;
+}
+
+void CQuillonDoc::SetNetworkSettings(std::uint16_t localPort, const std::string& targetIp,
+                                     std::uint16_t targetPort, int frameSize) {
+  std::lock_guard<std::mutex> net(m_netLock);
+  m_nLocalPort = localPort;
+  m_strTargetIp = targetIp;
+  m_nTargetPort = targetPort;
+  m_nFrameSize.store(frameSize, kRelaxed);
+}
+
+std::string CQuillonDoc::GetTargetIp() const {
+  std::lock_guard<std::mutex> net(m_netLock);
+  return m_strTargetIp;
+}
+
+std::uint16_t CQuillonDoc::GetTargetPort() const {
+  std::lock_guard<std::mutex> net(m_netLock);
+  return m_nTargetPort;
+}
+
+std::string CQuillonDoc::TakeDisplayText() {
+  std::string taken;
+  std::lock_guard<std::mutex> display(m_displayLock);
+  taken.swap(m_strDisplayText);
+  return taken;
+}
+
+void CQuillonDoc::EmptyDisplayText() {
+  std::lock_guard<std::mutex> display(m_displayLock);
+  m_strDisplayText.clear();
+}
+
+void CQuillonDoc::SetKeepDisplayText(bool keep) { m_bKeepDisplayText.store(keep, kRelaxed); }

@@ -1,0 +1,301 @@
+#include "bridge/quillon_doc.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bridge/test_endpoints.h"
+#include "platform/config_dir.h"
+#include "platform/message_box.h"
+
+namespace {
+
+const char kBindFailed[] = "网络端口绑定失败，请更换端口号！";
+
+// Waits (generously) until done() holds; false if it never does.
+bool WaitUntil(const std::function<bool()>& done) {
+  for (int i = 0; i < 20000; ++i) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return done();
+}
+
+std::vector<std::uint8_t> Counting(int count, int first = 1) {
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(first + i));
+  return bytes;
+}
+
+class QuillonDocTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quillon-doc-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    m_tempDir = pattern;
+    m_configDir = m_tempDir + "/ConfigFile";
+    SetConfigDirOverride(m_configDir);
+    m_previousBox = SetMessageBoxHandler([this](const std::string& text) { m_boxes.push_back(text); });
+    m_doc = std::make_unique<CQuillonDoc>();
+    ASSERT_EQ(m_doc->OnNewDocument(), 1);
+  }
+
+  void TearDown() override {
+    m_doc.reset();
+    SetMessageBoxHandler(m_previousBox);
+    SetConfigDirOverride("");
+    rmdir(m_configDir.c_str());
+    rmdir(m_tempDir.c_str());
+  }
+
+  // Opens the document's serial port on a fresh pty.
+  void OpenPty() {
+    if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+    CParameters settings;
+    settings.SetString("Port", m_pty.SlavePath());
+    settings.SetString("Baud", "115200");
+    settings.SetString("Parity", "无");
+    settings.SetString("DataBit", "8");
+    settings.SetString("StopBit", "1");
+    ASSERT_EQ(m_doc->OpenSerial(settings), 1);
+  }
+
+  // Starts the network port towards a receiver on 127.0.0.1.
+  void StartNetwork(int frameSize) {
+    ASSERT_TRUE(m_receiver.Open());
+    m_localPort = FreeUdpPort();
+    ASSERT_NE(m_localPort, 0);
+    m_doc->SetNetworkSettings(m_localPort, "127.0.0.1", m_receiver.Port(), frameSize);
+    ASSERT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 1);
+  }
+
+  // Writes bytes into the port and waits until the document has counted them.
+  void Feed(const std::vector<std::uint8_t>& bytes) {
+    int expected = m_doc->GetBytesReceived() + static_cast<int>(bytes.size());
+    ASSERT_TRUE(m_pty.Write(bytes));
+    ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == expected; }))
+        << "received " << m_doc->GetBytesReceived() << " of " << expected;
+  }
+
+  std::string m_tempDir;
+  std::string m_configDir;
+  MessageBoxHandler m_previousBox;
+  std::vector<std::string> m_boxes;
+  PtyPair m_pty;
+  UdpReceiver m_receiver;
+  std::uint16_t m_localPort = 0;
+  std::unique_ptr<CQuillonDoc> m_doc;
+};
+
+TEST_F(QuillonDocTest, ConstructionZeroesStateLinksTheConsoleAndMakesTheConfigFolder) {
+  CQuillonDoc fresh;  // no OnNewDocument: as after opening a file at start-up
+  EXPECT_EQ(fresh.m_bForwarding.load(), 0);
+  EXPECT_EQ(fresh.m_bCommandOpen.load(), 0);
+  EXPECT_EQ(fresh.GetFrameSize(), 0);
+  EXPECT_EQ(fresh.GetFrameFill(), 0);
+  EXPECT_EQ(fresh.GetBytesReceived(), 0);
+  EXPECT_EQ(fresh.GetFramesSent(), 0);
+  EXPECT_EQ(fresh.GetDisplayBytes(), 0u);
+  EXPECT_EQ(fresh.m_commandDialog.m_pDevice, &fresh.m_device);
+  EXPECT_EQ(fresh.m_commandDialog.m_pDoc, &fresh);
+  EXPECT_EQ(fresh.m_strConfigDir, m_configDir);
+  struct stat st {};
+  ASSERT_EQ(stat(m_configDir.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  // Sending a command without an open port writes nothing and does not crash.
+  fresh.SendToDevice(fresh.m_commandDialog.m_pDevice, "AT\r\n");
+  fresh.SendToDevice(nullptr, "AT\r\n");
+}
+
+TEST_F(QuillonDocTest, FramesOfExactlyTheFrameSizeLeaveAsDatagrams) {
+  OpenPty();
+  StartNetwork(128);
+  m_doc->m_bForwarding = 1;
+  Feed(Counting(300));
+
+  UdpReceiver::Datagram first, second, extra;
+  ASSERT_TRUE(m_receiver.Receive(first));
+  ASSERT_TRUE(m_receiver.Receive(second));
+  EXPECT_EQ(first.bytes, Counting(128, 1));
+  EXPECT_EQ(second.bytes, Counting(128, 129));
+  EXPECT_EQ(first.fromPort, m_localPort);
+  EXPECT_FALSE(m_receiver.ReceiveFor(extra, 100)) << "a partial frame is never sent";
+  EXPECT_EQ(m_doc->GetFramesSent(), 2);
+  EXPECT_EQ(m_doc->GetFrameFill(), 44);
+
+  // Switching forwarding off and on continues the same partial frame.
+  m_doc->m_bForwarding = 0;
+  Feed(Counting(10, 0x80));
+  EXPECT_EQ(m_doc->GetFrameFill(), 44);
+  m_doc->m_bForwarding = 1;
+  Feed(Counting(84, 45));
+  ASSERT_TRUE(m_receiver.Receive(extra));
+  EXPECT_EQ(extra.bytes, Counting(128, 1 + 256));
+  EXPECT_EQ(m_doc->GetFramesSent(), 3);
+  EXPECT_EQ(m_doc->GetFrameFill(), 0);
+}
+
+TEST_F(QuillonDocTest, ForwardingOffCountsAndShowsButDoesNotFrame) {
+  OpenPty();
+  StartNetwork(128);
+  Feed(Counting(200, 0x30));
+  EXPECT_EQ(m_doc->GetBytesReceived(), 200);
+  EXPECT_EQ(m_doc->GetDisplayBytes(), 200u);
+  EXPECT_EQ(m_doc->GetFrameFill(), 0);
+  EXPECT_EQ(m_doc->GetFramesSent(), 0);
+  EXPECT_EQ(m_doc->TakeDisplayText().size(), 200u);
+  UdpReceiver::Datagram none;
+  EXPECT_FALSE(m_receiver.ReceiveFor(none, 100));
+}
+
+TEST_F(QuillonDocTest, WithoutAFrameSizeNothingIsSentAndTheBufferClearsEvery1024Bytes) {
+  OpenPty();
+  ASSERT_TRUE(m_receiver.Open());
+  m_doc->m_bForwarding = 1;  // frame size 0: the network port was never started
+  Feed(Counting(1000));
+  EXPECT_EQ(m_doc->GetFrameFill(), 1000);
+  Feed(Counting(24));
+  EXPECT_EQ(m_doc->GetFrameFill(), 0);
+  Feed(Counting(1124));
+  EXPECT_EQ(m_doc->GetFrameFill(), 100);
+  EXPECT_EQ(m_doc->GetFramesSent(), 0);
+
+  // A frame size lowered below the fill count behaves the same way.
+  m_doc->SetNetworkSettings(FreeUdpPort(), "127.0.0.1", m_receiver.Port(), 64);
+  Feed(Counting(923));
+  EXPECT_EQ(m_doc->GetFrameFill(), 1023);
+  Feed(Counting(65));
+  EXPECT_EQ(m_doc->GetFrameFill(), 0);
+  EXPECT_EQ(m_doc->GetFramesSent(), 1) << "then frames of the new size";
+}
+
+TEST_F(QuillonDocTest, DisplayFormShowsPrintableBytesAnd7FAndFullStopsOtherwise) {
+  OpenPty();
+  Feed({0x41, 0x0D, 0x0A, 0x7F, 0xB0});
+  EXPECT_EQ(m_doc->TakeDisplayText(), std::string("A..\x7F."));
+  EXPECT_EQ(m_doc->TakeDisplayText(), "") << "taken and emptied in one step";
+  EXPECT_EQ(m_doc->GetDisplayBytes(), 5u);
+  m_doc->ResetDisplayBytes();
+  Feed({0x00, 0x1F, 0x20, 0x80, 0xFF});
+  EXPECT_EQ(m_doc->TakeDisplayText(), ".. ..");
+}
+
+TEST_F(QuillonDocTest, HeadlessDocumentKeepsNoDisplayText) {
+  OpenPty();
+  m_doc->SetKeepDisplayText(false);
+  Feed(Counting(100));
+  EXPECT_EQ(m_doc->TakeDisplayText(), "");
+  EXPECT_EQ(m_doc->GetBytesReceived(), 100);
+}
+
+TEST_F(QuillonDocTest, NewDocumentResetsCountersFlagsAndFrameButKeepsThePort) {
+  OpenPty();
+  StartNetwork(256);
+  m_doc->m_bForwarding = 1;
+  Feed(Counting(300));
+  ASSERT_EQ(m_doc->GetFramesSent(), 1);
+  ASSERT_EQ(m_doc->GetFrameFill(), 44);
+  std::uint32_t displayBytes = m_doc->GetDisplayBytes();
+
+  ASSERT_EQ(m_doc->OnNewDocument(), 1);
+  EXPECT_EQ(m_doc->GetBytesReceived(), 0);
+  EXPECT_EQ(m_doc->GetFramesSent(), 0);
+  EXPECT_EQ(m_doc->GetFrameFill(), 0);
+  EXPECT_EQ(m_doc->GetFrameSize(), 0);
+  EXPECT_EQ(m_doc->m_bForwarding.load(), 0);
+  EXPECT_EQ(m_doc->TakeDisplayText(), "");
+  EXPECT_EQ(m_doc->GetDisplayBytes(), displayBytes) << "the pane's count is the view's";
+  EXPECT_EQ(m_doc->m_device.IsRunning(), 1);
+
+  // The next frame starts at the first byte after the reset.
+  m_doc->SetNetworkSettings(m_localPort, "127.0.0.1", m_receiver.Port(), 128);
+  m_doc->m_bForwarding = 1;
+  Feed(Counting(128, 7));
+  UdpReceiver::Datagram first, second;
+  ASSERT_TRUE(m_receiver.Receive(first));
+  ASSERT_TRUE(m_receiver.Receive(second));
+  EXPECT_EQ(second.bytes, Counting(128, 7));
+}
+
+TEST_F(QuillonDocTest, LocalPortInUseShowsTheBindMessage) {
+  ASSERT_TRUE(m_receiver.Open());
+  UdpReceiver holder;  // holds 127.0.0.1:port; binding all interfaces then fails
+  ASSERT_TRUE(holder.Open());
+  m_doc->SetNetworkSettings(holder.Port(), "127.0.0.1", m_receiver.Port(), 128);
+  EXPECT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 0);
+  ASSERT_EQ(m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes[0], kBindFailed);
+
+  m_doc->SetNetworkSettings(FreeUdpPort(), "127.0.0.1", m_receiver.Port(), 128);
+  EXPECT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 1);
+  EXPECT_EQ(m_boxes.size(), 1u);
+}
+
+TEST_F(QuillonDocTest, FramesThatCannotBeSentAreCountedAndReportedAsFailed) {
+  OpenPty();
+  m_doc->SetNetworkSettings(FreeUdpPort(), "no.such.address", 9, 128);
+  ASSERT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 1);
+  m_doc->m_bForwarding = 1;
+  Feed(Counting(256));
+  EXPECT_EQ(m_doc->GetFramesSent(), 2);
+  m_doc->CloseSerial();  // the reader is gone: the frame buffer is ours to use
+  EXPECT_EQ(m_doc->SendFrame(m_doc->m_udp), 0);
+
+  ASSERT_TRUE(m_receiver.Open());
+  m_doc->SetNetworkSettings(m_doc->m_nLocalPort, "127.0.0.1", m_receiver.Port(), 128);
+  EXPECT_EQ(m_doc->SendFrame(m_doc->m_udp), 1);
+  m_doc->SetNetworkSettings(m_doc->m_nLocalPort, "127.0.0.1", m_receiver.Port(), 4096);
+  EXPECT_EQ(m_doc->SendFrame(m_doc->m_udp), 0) << "never more than the frame buffer";
+}
+
+// Open and close the port while bytes pour in: once CloseSerial returns no
+// sink call may run (the sanitizer builds check the reader's state is ours).
+TEST_F(QuillonDocTest, ClosingWhileBytesStreamLeavesNoSinkCallRunning) {
+  if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  StartNetwork(256);
+  m_doc->m_bForwarding = 1;
+  int flags = fcntl(m_pty.Master(), F_GETFL);
+  fcntl(m_pty.Master(), F_SETFL, flags | O_NONBLOCK);
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    std::vector<std::uint8_t> chunk = Counting(512);
+    while (!stop.load()) {
+      if (write(m_pty.Master(), chunk.data(), chunk.size()) < 0) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    }
+  });
+
+  CParameters settings;
+  settings.SetString("Port", m_pty.SlavePath());
+  settings.SetString("Baud", "460800");
+  settings.SetString("Parity", "无");
+  settings.SetString("DataBit", "8");
+  settings.SetString("StopBit", "1");
+  for (int round = 0; round < 20; ++round) {
+    ASSERT_EQ(m_doc->OpenSerial(settings), 1);
+    int before = m_doc->GetBytesReceived();
+    WaitUntil([&] { return m_doc->GetBytesReceived() > before; });
+    m_doc->CloseSerial();
+    EXPECT_EQ(m_doc->m_device.IsRunning(), 0);
+    // With the reader gone these are plain reads and writes of its state.
+    int received = m_doc->GetBytesReceived();
+    m_doc->OnSerialBlockEnd();
+    m_doc->OnSerialByte('x');
+    m_doc->OnSerialBlockEnd();
+    EXPECT_EQ(m_doc->GetBytesReceived(), received + 1);
+    m_doc->TakeDisplayText();
+  }
+  stop = true;
+  writer.join();
+  EXPECT_GT(m_doc->GetFramesSent(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+// A pseudo-terminal pair standing in for a serial port and the device on its
+// other end, and a temporary configuration folder. Built on posix_openpt so
+// that tests which include <asm/termbits.h> (which clashes with <termios.h>)
+// can use it too.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct PtyPair {
+  int master = -1;
+  int slave = -1;  // kept open so that the master never sees the slave gone
+  std::string path;
+
+  // True when a pair could be had; reason says why not.
+  bool Open(std::string* reason) {
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0) return Fail(reason, "posix_openpt");
+    char name[128];
+    if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof(name)) != 0)
+      return Fail(reason, "grantpt/unlockpt/ptsname");
+    path = name;
+    slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0) return Fail(reason, "open slave");
+    return true;
+  }
+
+  void CloseMaster() {
+    if (master >= 0) close(master);
+    master = -1;
+  }
+
+  ~PtyPair() {
+    CloseMaster();
+    if (slave >= 0) close(slave);
+  }
+
+  // Writes all of data to the master.
+  bool WriteMaster(const void* data, std::size_t size) const {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+      const ssize_t n = write(master, p, size);
+      if (n <= 0) return false;
+      p += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  // Reads from the master until want bytes came or nothing came for waitMs.
+  std::vector<std::uint8_t> ReadMaster(std::size_t want, int waitMs) const {
+    std::vector<std::uint8_t> out;
+    std::uint8_t buffer[4096];
+    while (out.size() < want) {
+      pollfd fd = {master, POLLIN, 0};
+      if (poll(&fd, 1, waitMs) <= 0) break;
+      const ssize_t n = read(master, buffer, sizeof(buffer));
+      if (n <= 0) break;
+      out.insert(out.end(), buffer, buffer + n);
+    }
+    return out;
+  }
+
+ private:
+  bool Fail(std::string* reason, const char* what) {
+    if (reason != nullptr) *reason = std::string("no pseudo-terminal: ") + what + " failed";
+    return false;
+  }
+};
+
+// Opens a pair or skips the test.
+#define OPEN_PTY_OR_SKIP(pair)                      \
+  do {                                              \
+    std::string ptyReason;                          \
+    if (!(pair).Open(&ptyReason)) GTEST_SKIP() << ptyReason; \
+  } while (0)
+
+// A temporary folder, removed with the files the test wrote through it.
+struct TempFolder {
+  std::string path;
+  std::vector<std::string> files;
+  TempFolder() {
+    char pattern[] = "/tmp/quillon-device-XXXXXX";
+    if (mkdtemp(pattern) != nullptr) path = pattern;
+  }
+  ~TempFolder() {
+    if (path.empty()) return;
+    for (const std::string& name : files) unlink((path + "/" + name).c_str());
+    rmdir(path.c_str());
+  }
+  bool WriteFile(const std::string& name, const std::string& content) {
+    FILE* f = std::fopen((path + "/" + name).c_str(), "wb");
+    if (f == nullptr) return false;
+    files.push_back(name);
+    const bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    return std::fclose(f) == 0 && ok;
+  }
+};

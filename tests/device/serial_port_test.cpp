@@ -1,0 +1,274 @@
+#include "device/serial_port.h"
+
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "device/pty_pair.h"
+#include "platform/config_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Collects what the reader delivers, per byte or per block.
+struct Collector {
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::vector<std::uint8_t> bytes;
+  std::atomic<std::size_t> count{0};
+
+  static int OnByte(unsigned int byte, void* context) {
+    auto* self = static_cast<Collector*>(context);
+    std::lock_guard<std::mutex> lock(self->mutex);
+    self->bytes.push_back(static_cast<std::uint8_t>(byte));
+    self->count.store(self->bytes.size());
+    self->cv.notify_all();
+    return 0;
+  }
+  static void OnBlock(const std::uint8_t* data, std::size_t length, void* context) {
+    auto* self = static_cast<Collector*>(context);
+    std::lock_guard<std::mutex> lock(self->mutex);
+    self->bytes.insert(self->bytes.end(), data, data + length);
+    self->count.store(self->bytes.size());
+    self->cv.notify_all();
+  }
+  // Waits (generously) until n bytes came; false if they never did.
+  bool WaitFor(std::size_t n) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return cv.wait_for(lock, 20s, [&] { return bytes.size() >= n; });
+  }
+};
+
+// Runs fn on its own thread and fails the test (and the run, which would
+// otherwise hang) when it has not returned after a generous while.
+template <typename Fn>
+void WithWatchdog(const char* what, Fn fn) {
+  auto done = std::async(std::launch::async, fn);
+  if (done.wait_for(60s) != std::future_status::ready) {
+    ADD_FAILURE() << what << " did not return";
+    std::_Exit(1);
+  }
+  done.get();
+}
+
+std::vector<std::uint8_t> AllByteValues(int rounds) {
+  std::vector<std::uint8_t> data;
+  for (int r = 0; r < rounds; ++r)
+    for (int b = 0; b < 256; ++b) data.push_back(static_cast<std::uint8_t>(b));
+  return data;
+}
+
+}  // namespace
+
+class SerialPortDelivery : public testing::TestWithParam<bool> {};
+
+// Per byte and per block alike: every value, in order, unchanged (no CR/LF
+// mapping, no XON/XOFF, no echo, no parity marking of 0xFF).
+TEST_P(SerialPortDelivery, EveryByteValueArrivesInOrderUnchanged) {
+  PtyPair pty;
+  OPEN_PTY_OR_SKIP(pty);
+  CSerialPort port;
+  ASSERT_EQ(port.Open(pty.path, "115200", "无", "8", "1", 0x1B), 1);
+  EXPECT_EQ(port.IsOpen(), 1);
+  Collector collector;
+  port.SetReceiveCallback(&Collector::OnByte, &collector, GetParam() ? &Collector::OnBlock : nullptr);
+
+  const std::vector<std::uint8_t> sent = AllByteValues(64);
+  ASSERT_TRUE(pty.WriteMaster(sent.data(), sent.size()));
+  ASSERT_TRUE(collector.WaitFor(sent.size()));
+  port.Close();
+  EXPECT_EQ(port.IsOpen(), 0);
+  std::lock_guard<std::mutex> lock(collector.mutex);
+  EXPECT_EQ(collector.bytes, sent);
+  EXPECT_TRUE(pty.ReadMaster(1, 50).empty()) << "nothing echoed back";
+}
+
+INSTANTIATE_TEST_SUITE_P(PerByteAndPerBlock, SerialPortDelivery, testing::Bool());
+
+TEST(SerialPort, OpenIsExclusiveUntilClose) {
+  PtyPair pty;
+  OPEN_PTY_OR_SKIP(pty);
+  CSerialPort first;
+  CSerialPort second;
+  ASSERT_EQ(first.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  EXPECT_EQ(second.Open(pty.path, "9600", "无", "8", "1", 0x1B), 0);
+  EXPECT_EQ(second.IsOpen(), 0);
+  // An open engine keeps its settings: "abc" is never looked at.
+  EXPECT_EQ(first.Open(pty.path, "abc", "无", "8", "1", 0x1B), 1);
+  first.Close();
+  first.Close();  // nothing on a closed engine
+  EXPECT_EQ(second.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  second.Close();
+  EXPECT_EQ(first.Open(pty.path, "4800", "无", "8", "1", 0x1B), 1) << "reopens after Close";
+}
+
+TEST(SerialPort, SettingsThatCannotBeAppliedLeaveThePortClosedAndFree) {
+  PtyPair pty;
+  OPEN_PTY_OR_SKIP(pty);
+  CSerialPort port;
+  const char* bad[][3] = {{"abc", "8", "1"}, {"0", "8", "1"}, {"9600", "9", "1"}, {"9600", "8", "3"}};
+  for (const auto& s : bad) {
+    EXPECT_EQ(port.Open(pty.path, s[0], "无", s[1], s[2], 0x1B), 0) << s[0] << s[1] << s[2];
+    EXPECT_EQ(port.IsOpen(), 0);
+  }
+  EXPECT_EQ(port.Open("/nonexistent/tty", "9600", "无", "8", "1", 0x1B), 0);
+  EXPECT_EQ(port.Open("/dev/null", "9600", "无", "8", "1", 0x1B), 0) << "not a terminal";
+  EXPECT_EQ(port.Open("", "9600", "无", "8", "1", 0x1B), 0);
+  CSerialPort other;
+  EXPECT_EQ(other.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1) << "no failed open kept the port";
+}
+
+TEST(SerialPort, LowerCaseComNamesOpenThroughPortsIni) {
+  PtyPair pty;
+  OPEN_PTY_OR_SKIP(pty);
+  TempFolder folder;
+  ASSERT_TRUE(folder.WriteFile("ports.ini", "[Ports]\r\nCOM7=" + pty.path + "\r\n"));
+  SetConfigDirOverride(folder.path);
+  CSerialPort port;
+  EXPECT_EQ(port.Open("com7", "9600", "无", "8", "1", 0x1B), 1);
+  CSerialPort again;
+  EXPECT_EQ(again.Open("COM7", "9600", "无", "8", "1", 0x1B), 0) << "the same device";
+  SetConfigDirOverride("");
+}
+
+TEST(SerialPort, BytesBeforeACallbackIsSetAreReadAndDropped) {
+  PtyPair pty;
+  OPEN_PTY_OR_SKIP(pty);
+  CSerialPort port;
+  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  const std::uint32_t before = port.GetReaderWakeups();
+  ASSERT_TRUE(pty.WriteMaster("early", 5));
+  // The reader has taken them once the queue is empty again.
+  int queued = 1;
+  for (int i = 0; i < 2000 && (queued != 0 || port.GetReaderWakeups() == before); ++i) {
+    std::this_thread::sleep_for(5ms);
+    ASSERT_EQ(ioctl(pty.slave, FIONREAD, &queued), 0);
+  }
+  ASSERT_EQ(queued, 0);
+  std::this_thread::sleep_for(20ms);
+  Collector collector;
+  port.SetReceiveCallback(&Collector::OnByte, &collector);
+  ASSERT_TRUE(pty.WriteMaster("late", 4));
+  ASSERT_TRUE(collector.WaitFor(4));
+  port.Close();
+  EXPECT_EQ(collector.bytes, std::vector<std::uint8_t>({'l', 'a', 't', 'e'}));
+}
+
+TEST(SerialPort, CloseReturnsWhileAWriterFloodsThePort) {
+  PtyPair pty;
+  OPEN_PTY_OR_SKIP(pty);
+  CSerialPort port;
+  ASSERT_EQ(port.Open(pty.path, "460800", "无", "8", "1", 0x1B), 1);
+  Collector collector;
+  port.SetReceiveCallback(&Collector::OnByte, &collector, &Collector::OnBlock);
+  ASSERT_EQ(fcntl(pty.master, F_SETFL, fcntl(pty.master, F_GETFL) | O_NONBLOCK), 0);
+
+  std::atomic<bool> stop{false};
+  std::thread flood([&] {
+    std::vector<std::uint8_t> chunk(4096, 0x55);
+    while (!stop.load()) {
+      if (write(pty.master, chunk.data(), chunk.size()) < 0) {
+        pollfd fd = {pty.master, POLLOUT, 0};
+        poll(&fd, 1, 10);
+      }
+    }
+  });
+  ASSERT_TRUE(collector.WaitFor(256 * 1024));
+  WithWatchdog("Close", [&] { port.Close(); });
+  EXPECT_EQ(port.IsOpen(), 0);
+  stop.store(true);
+  flood.join();
+}
+
+TEST(SerialPort, AfterAHangUpTheReaderStopsWakingAndCloseStillWorks) {
+  PtyPair pty;
+  OPEN_PTY_OR_SKIP(pty);
+  CSerialPort port;
+  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  Collector collector;
+  port.SetReceiveCallback(&Collector::OnByte, &collector);
+  ASSERT_TRUE(pty.WriteMaster("bye", 3));
+  ASSERT_TRUE(collector.WaitFor(3));
+
+  pty.CloseMaster();  // the adapter is pulled out
+  std::uint32_t settled = port.GetReaderWakeups();
+  for (int i = 0; i < 50; ++i) {  // let the reader notice
+    std::this_thread::sleep_for(10ms);
+    settled = port.GetReaderWakeups();
+  }
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(port.GetReaderWakeups(), settled) << "the reader keeps waking after the hang-up";
+  EXPECT_LT(settled, 50u);
+  EXPECT_EQ(port.IsOpen(), 1) << "open until Close";
+  EXPECT_EQ(port.Write("x", 1), 0) << "nothing can be written to a line that hung up";
+  WithWatchdog("Close", [&] { port.Close(); });
+  EXPECT_EQ(port.IsOpen(), 0);
+}
+
+TEST(SerialPort, WritesReachThePeer) {
+  PtyPair pty;
+  OPEN_PTY_OR_SKIP(pty);
+  CSerialPort port;
+  EXPECT_EQ(port.Write("x", 1), 0) << "closed";
+  ASSERT_EQ(port.Open(pty.path, "115200", "无", "8", "1", 0x1B), 1);
+  EXPECT_EQ(port.Write("AT\r\n", 4), 1);
+  const std::vector<std::uint8_t> block = AllByteValues(8);
+  EXPECT_EQ(port.Write(block), 1);
+  EXPECT_EQ(port.Write(nullptr, 0), 1);
+  EXPECT_EQ(port.Write("x", -1), 0);
+
+  std::vector<std::uint8_t> want = {'A', 'T', '\r', '\n'};
+  want.insert(want.end(), block.begin(), block.end());
+  EXPECT_EQ(pty.ReadMaster(want.size(), 2000), want) << "raw output: no CR/LF mapping";
+  port.Close();
+  EXPECT_EQ(port.Write(block), 0);
+}
+
+TEST(SerialPort, AWriteToAPeerThatNeverReadsGivesUp) {
+  PtyPair pty;
+  OPEN_PTY_OR_SKIP(pty);
+  CSerialPort port;
+  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  const std::vector<std::uint8_t> big(4 * 1024 * 1024, 'z');
+  int result = -1;
+  WithWatchdog("Write", [&] { result = port.Write(big); });
+  EXPECT_EQ(result, 0);
+
+  // Close ends a write that is waiting for room.
+  std::atomic<int> blocked{-1};
+  std::thread writer([&] { blocked.store(port.Write(big)); });
+  std::this_thread::sleep_for(100ms);
+  WithWatchdog("Close", [&] { port.Close(); });
+  writer.join();
+  EXPECT_EQ(blocked.load(), 0);
+}
+
+TEST(SerialPort, ModemLinesOnADriverWithoutThem) {
+  PtyPair pty;
+  OPEN_PTY_OR_SKIP(pty);
+  CSerialPort port;
+  int state = 7;
+  EXPECT_EQ(port.SetRTS(1), 0);
+  EXPECT_EQ(port.SetDTR(0), 0);
+  EXPECT_EQ(port.GetCTS(&state), 0);
+  EXPECT_EQ(state, 7);
+
+  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  EXPECT_EQ(port.SetRTS(1), 1) << "reported done whatever the driver says";
+  EXPECT_EQ(port.SetDTR(1), 1);
+  EXPECT_EQ(port.SetRTS(0), 1);
+  // A pseudo-terminal has no modem lines: nothing is read, nothing reported.
+  EXPECT_EQ(port.GetCTS(&state), 0);
+  EXPECT_EQ(port.GetDSR(&state), 0);
+  EXPECT_EQ(port.GetRLSD(&state), 0);
+  EXPECT_EQ(port.GetRING(&state), 0);
+  EXPECT_EQ(state, 7);
+}

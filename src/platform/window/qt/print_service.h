@@ -1,0 +1,12 @@
+// Printing a window as it looks on the screen: the print dialog (run through
+// the one modal service, so tests choose a PDF file and confirm), then the
+// window's picture scaled to the page's width, on one page. UI thread only.
+#pragma once
+
+#include <string>
+
+class CWnd;
+
+// Returns 1 when a page was printed, 0 when the user cancelled, the window
+// does not exist or the printer could not be started.
+int PrintWindowWithDialog(const CWnd& wnd, const std::string& gbkDocumentName);

@@ -158,10 +158,12 @@ TEST(DeviceSerial, CountsReceivedForwardedAndDiscardedBytes) {
   EXPECT_EQ(RunRow(device, "共接收转发数据"), "2048字节");
   EXPECT_EQ(RunRow(device, "接收放弃数据"), "300字节");
   device.ClearDataSink();
-  std::lock_guard<std::mutex> lock(sink.mutex);
-  EXPECT_EQ(sink.bytes, sent);
-  ASSERT_FALSE(sink.blockEnds.empty());
-  EXPECT_EQ(sink.blockEnds.back(), sent.size()) << "a block end follows the last byte";
+  {
+    std::lock_guard<std::mutex> lock(sink.mutex);
+    EXPECT_EQ(sink.bytes, sent);
+    ASSERT_FALSE(sink.blockEnds.empty());
+    EXPECT_EQ(sink.blockEnds.back(), sent.size()) << "a block end follows the last byte";
+  }
 
   device.Stop(nullptr);
   EXPECT_EQ(device.IsRunning(), 0);

@@ -130,16 +130,51 @@ CParameter::CParameter(CParameter&& other) noexcept
 
 CParameter& CParameter::operator=(CParameter&& other) noexcept {
   if (this == &other) return *this;
-  // Our old storages die with `old`, after the source has been taken over:
-  // the source may be an item inside our old nested collection.
-  CParameter old(std::move(*this));
-  m_strName = std::move(other.m_strName);
+  // The same result as a copy, without copying: this item keeps its own
+  // storage objects (a caller may hold a pointer to its nested collection)
+  // and takes over their contents. The source is emptied first, because it
+  // may sit inside our nested collection, whose old contents go below.
+  std::string name = std::move(other.m_strName);
+  std::unique_ptr<std::string> text = std::move(other.m_pString);
+  std::unique_ptr<std::vector<std::uint8_t>> bytes = std::move(other.m_pBytes);
+  std::unique_ptr<CParameters> nested = std::move(other.m_pParameters);
+  m_strName = std::move(name);
   m_nType = other.m_nType;
-  m_pString = std::move(other.m_pString);
-  m_pBytes = std::move(other.m_pBytes);
-  m_pParameters = std::move(other.m_pParameters);
   std::memcpy(m_value, other.m_value, sizeof m_value);
+  if (!m_pString) {
+    m_pString = text ? std::move(text) : std::make_unique<std::string>();
+  } else if (text) {
+    *m_pString = std::move(*text);
+  } else {
+    m_pString->clear();
+  }
+  if (bytes) {
+    if (m_pBytes) {
+      *m_pBytes = std::move(*bytes);
+    } else {
+      m_pBytes = std::move(bytes);
+    }
+  }
+  if (nested) {
+    if (m_pParameters) {
+      *m_pParameters = std::move(*nested);
+    } else {
+      m_pParameters = std::move(nested);
+    }
+  }
   return *this;
+}
+
+void CParameter::Swap(CParameter& other) noexcept {
+  m_strName.swap(other.m_strName);
+  std::swap(m_nType, other.m_nType);
+  m_pString.swap(other.m_pString);
+  m_pBytes.swap(other.m_pBytes);
+  m_pParameters.swap(other.m_pParameters);
+  std::uint8_t value[8];
+  std::memcpy(value, m_value, sizeof value);
+  std::memcpy(m_value, other.m_value, sizeof value);
+  std::memcpy(other.m_value, value, sizeof value);
 }
 
 CParameter::~CParameter() = default;

@@ -55,11 +55,17 @@ class CParameter {
   // source has them; storages the source lacks stay as they were.
   CParameter(const CParameter& other);
   CParameter& operator=(const CParameter& other);
-  // A move hands the owned storages over, so a nested collection keeps its
-  // address when the array of items that holds this item grows. The
-  // moved-from item may only be destroyed or assigned to.
+  // A move constructor hands the owned storages over, so a nested collection
+  // keeps its address when the array of items that holds this item grows.
+  // The moved-from item may only be destroyed or assigned to.
   CParameter(CParameter&& other) noexcept;
+  // Move assignment gives the result of the copy assignment above (this
+  // item keeps its storage objects, so pointers into them stay valid) and
+  // takes the source's contents instead of copying them.
   CParameter& operator=(CParameter&& other) noexcept;
+  // Exchanges everything, storage objects included: items change places in
+  // an array this way and their nested collections go with them.
+  void Swap(CParameter& other) noexcept;
   ~CParameter();
 
   const std::string& GetName() const { return m_strName; }

@@ -137,7 +137,12 @@ void CParameters::SetParameters(const std::string& name, const CParameters& valu
 void CParameters::Remove(const std::string& name) {
   const int i = Find(name);
   if (i < 0) return;
-  m_items.erase(m_items.begin() + i);
+  // Later items move down by swapping, so their nested collections move with
+  // them and pointers to those stay valid.
+  for (std::size_t k = static_cast<std::size_t>(i); k + 1 < m_items.size(); ++k) {
+    m_items[k].Swap(m_items[k + 1]);
+  }
+  m_items.pop_back();
   RebuildIndex();
 }
 

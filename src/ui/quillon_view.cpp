@@ -1,0 +1,275 @@
+#include "ui/quillon_view.h"
+
+#include <cstdio>
+
+#include "bridge/quillon_doc.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
+#include "platform/window/data_exchange.h"
+
+namespace {
+
+// Captions: the state of the form.
+const char* const kConnect = "连接串口";
+const char* const kRelease = "释放串口";
+const char* const kStartPort = "启动端口";
+const char* const kClosePort = "关闭端口";
+const char* const kSendData = "发送数据";
+const char* const kStopSending = "停止发送";
+
+const char* const kSerialOpenError = "串口打开错误 请查看该串口是否已被其他应用程序同时打开";
+const char* const kDefaultTargetIp = "192.168.0.1";
+
+// Values given to the serial device, by selection index.
+const char* const kBaudRates[] = {"460800", "115200", "56000", "38400", "19200", "9600", "4800"};
+const char* const kParities[] = {"无", "奇校验", "偶校验"};
+const char* const kDataBits[] = {"8", "7", "6", "5"};
+const char* const kStopBits[] = {"1", "2"};
+const int kFrameSizes[] = {128, 256, 512, 1024};
+
+// Every list has a selection once the initial update has run; a missing one
+// reads as the first item rather than outside the table.
+template <class T, std::size_t N>
+const T& Pick(const T (&table)[N], int nIndex) {
+  return table[(nIndex >= 0 && static_cast<std::size_t>(nIndex) < N) ? nIndex : 0];
+}
+
+// The port edits: a number the user typed, 0..65535, or nothing usable.
+bool ReadPortEdit(const CWnd& view, int nId, std::uint16_t& port) {
+  int translated = 0;
+  const int value = view.GetDlgItemInt(nId, &translated, true);
+  if (!translated || value < 0 || value > 65535) {
+    port = 0;
+    return false;
+  }
+  port = static_cast<std::uint16_t>(value);
+  return true;
+}
+
+}  // namespace
+
+int FrameSizeForIndex(int nIndex) { return Pick(kFrameSizes, nIndex); }
+
+std::string PortNameForIndex(int nIndex) { return StrFormat("COM%d", nIndex + 1); }
+
+CQuillonView::CQuillonView() : CFormView(QuillonViewTemplate()) {
+  MapCommand(IDC_CONNECT_SERIAL, &CQuillonView::OnConnectSerial);
+  MapCommand(IDC_COMMAND_SETTINGS, &CQuillonView::OnCommandSettings);
+  MapCommand(IDC_START_PORT, &CQuillonView::OnStartPort);
+  MapCommand(IDC_SEND_DATA, &CQuillonView::OnSendData);
+}
+
+CQuillonView::~CQuillonView() = default;
+
+void CQuillonView::DoDataExchange(CDataExchange* pDX) {
+  CFormView::DoDataExchange(pDX);
+  DDX_Control(pDX, IDC_STATS_LIST, m_listStats);
+  DDX_Control(pDX, IDC_TARGET_IP, m_ipTarget);
+  DDX_Text(pDX, IDC_LOCAL_PORT, m_nEditLocalPort);
+  DDV_MinMaxInt(pDX, m_nEditLocalPort, 1024, 65535);
+  DDX_Text(pDX, IDC_TARGET_PORT, m_nEditTargetPort);
+  DDV_MinMaxInt(pDX, m_nEditTargetPort, 1024, 65535);
+  DDX_Text(pDX, IDC_RECEIVE_PANE, m_strReceived);
+}
+
+void CQuillonView::OnInitialUpdate() {
+  CFormView::OnInitialUpdate();
+  if (CFrameWnd* frame = GetParentFrame()) {
+    frame->RecalcLayout();
+  }
+  ResizeParentToFit(true);
+
+  SetSelection(IDC_SERIAL_PORT, 0);
+  SetSelection(IDC_BAUD, 1);
+  SetSelection(IDC_PARITY, 0);
+  SetSelection(IDC_DATA_BITS, 0);
+  SetSelection(IDC_STOP_BITS, 0);
+  SetSelection(IDC_FRAME_SIZE, 1);
+
+  unsigned fields[4] = {};
+  if (std::sscanf(kDefaultTargetIp, "%u.%u.%u.%u", &fields[0], &fields[1], &fields[2], &fields[3]) == 4) {
+    m_ipTarget.SetAddress(static_cast<std::uint8_t>(fields[0]), static_cast<std::uint8_t>(fields[1]),
+                          static_cast<std::uint8_t>(fields[2]), static_cast<std::uint8_t>(fields[3]));
+  }
+
+  BuildStatistics(true);
+  SetTimer(STATS_TIMER, STATS_PERIOD_MS);
+}
+
+void CQuillonView::OnConnectSerial() {
+  UpdateData(true);  // a failed validation has shown its message; carry on
+
+  CParameters settings;
+  settings.SetString("Port", PortNameForIndex(Selection(IDC_SERIAL_PORT)));
+  settings.SetString("Baud", Pick(kBaudRates, Selection(IDC_BAUD)));
+  settings.SetString("Parity", Pick(kParities, Selection(IDC_PARITY)));
+  settings.SetString("DataBit", Pick(kDataBits, Selection(IDC_DATA_BITS)));
+  settings.SetString("StopBit", Pick(kStopBits, Selection(IDC_STOP_BITS)));
+
+  CQuillonDoc* doc = GetDocument();
+  if (doc == nullptr) return;
+
+  if (GetDlgItemText(IDC_CONNECT_SERIAL) == kConnect) {
+    // Started before the open is tried, whether or not it succeeds.
+    SetTimer(DISPLAY_TIMER, DISPLAY_PERIOD_MS);
+    if (doc->m_device.IsRunning() == 1) {
+      doc->m_device.Stop(nullptr);
+    }
+    if (doc->OpenSerial(settings)) {
+      SetDlgItemText(IDC_CONNECT_SERIAL, kRelease);
+      EnableSerialSettings(false);
+      EnableControl(IDC_COMMAND_SETTINGS, true);
+    } else {
+      AfxMessageBox(kSerialOpenError);
+    }
+    return;
+  }
+
+  KillTimer(DISPLAY_TIMER);
+  doc->CloseSerial();
+  doc->EmptyDisplayText();  // what arrived since the last refresh is dropped
+  SetDlgItemText(IDC_CONNECT_SERIAL, kConnect);
+  EnableSerialSettings(true);
+  EnableControl(IDC_COMMAND_SETTINGS, false);
+}
+
+void CQuillonView::OnCommandSettings() {
+  CQuillonDoc* doc = GetDocument();
+  if (doc == nullptr) return;
+  doc->m_bCommandOpen.store(1);
+  // Returns when the console closes; the console clears the flag itself.
+  doc->m_commandDialog.DoModal();
+}
+
+void CQuillonView::OnStartPort() {
+  UpdateData(true);  // a failed validation has shown its message; carry on
+
+  if (GetDlgItemText(IDC_START_PORT) != kStartPort) {
+    // Only the form changes: the socket stays and forwarding goes on to the
+    // target it had.
+    SetDlgItemText(IDC_START_PORT, kStartPort);
+    EnableNetworkSettings(true);
+    EnableControl(IDC_SEND_DATA, false);
+    return;
+  }
+
+  CQuillonDoc* doc = GetDocument();
+  if (doc == nullptr) return;
+
+  std::uint8_t a = 0, b = 0, c = 0, d = 0;
+  m_ipTarget.GetAddress(a, b, c, d);
+  const std::string targetIp = StrFormat("%u.%u.%u.%u", a, b, c, d);
+
+  // A port edit that does not hold a number 0..65535 gives no port at all:
+  // cutting "70000" to 16 bits would send frames to a port nobody typed.
+  // Port 0 is never a destination, so frames through an older socket fail
+  // rather than go astray, and no socket is opened for it.
+  std::uint16_t targetPort = 0;
+  std::uint16_t localPort = 0;
+  const bool targetTyped = ReadPortEdit(*this, IDC_TARGET_PORT, targetPort);
+  const bool localTyped = ReadPortEdit(*this, IDC_LOCAL_PORT, localPort);
+  doc->SetNetworkSettings(localPort, targetIp, targetPort, FrameSizeForIndex(Selection(IDC_FRAME_SIZE)));
+
+  if (targetTyped && localTyped && targetPort > 1024 && targetPort < 65535) {
+    doc->OpenNetPort(doc->m_udp, nullptr);  // a failure has shown its message
+  }
+
+  SetDlgItemText(IDC_START_PORT, kClosePort);
+  EnableNetworkSettings(false);
+  EnableControl(IDC_SEND_DATA, true);
+}
+
+void CQuillonView::OnSendData() {
+  UpdateData(true);  // a failed validation has shown its message; carry on
+
+  CQuillonDoc* doc = GetDocument();
+  if (doc == nullptr) return;
+  if (GetDlgItemText(IDC_SEND_DATA) == kSendData) {
+    doc->m_bForwarding.store(1);
+    SetDlgItemText(IDC_SEND_DATA, kStopSending);
+  } else {
+    doc->m_bForwarding.store(0);
+    SetDlgItemText(IDC_SEND_DATA, kSendData);
+  }
+}
+
+void CQuillonView::OnTimer(unsigned nIdEvent) {
+  if (nIdEvent == STATS_TIMER) {
+    BuildStatistics(false);
+  } else if (nIdEvent == DISPLAY_TIMER) {
+    RefreshDisplay();
+  }
+  CFormView::OnTimer(nIdEvent);
+}
+
+void CQuillonView::RefreshDisplay() {
+  CQuillonDoc* doc = GetDocument();
+  CEdit* pane = GetDlgItemAs<CEdit>(IDC_RECEIVE_PANE);
+  if (doc == nullptr || pane == nullptr) return;
+  if (doc->GetDisplayBytes() > RECEIVE_PANE_LIMIT) {
+    doc->ResetDisplayBytes();
+    pane->SetWindowText(std::string());
+  }
+  const std::string text = doc->TakeDisplayText();
+  // Always at the end of the pane, wherever the user has clicked into it:
+  // inserting at the caret would splice new bytes into earlier ones.
+  if (!text.empty()) {
+    pane->AppendText(text);
+  }
+}
+
+void CQuillonView::BuildStatistics(bool bInitial) {
+  CQuillonDoc* doc = GetDocument();
+  const bool fresh = bInitial || doc == nullptr;
+
+  m_serialStats.RemoveAll();
+  m_serialStats.SetString("串口号", PortNameForIndex(Selection(IDC_SERIAL_PORT)));
+  m_serialStats.SetString("接收量", fresh ? std::string("0字节") : StrFormat("%d字节", doc->GetBytesReceived()));
+  m_serialStats.SetString("当前状态", "关闭");
+
+  m_netStats.RemoveAll();
+  m_netStats.SetString("本地端口", StrFormat("%d", m_nEditLocalPort));
+  m_netStats.SetString("目标端口", StrFormat("%d", m_nEditTargetPort));
+  m_netStats.SetString("目标IP", fresh ? std::string() : doc->GetTargetIp());
+  m_netStats.SetString("传输帧数", fresh ? std::string("0帧") : StrFormat("%d帧", doc->GetFramesSent()));
+  m_netStats.SetString("当前状态", "关闭");
+
+  m_stats.RemoveAll();
+  if (m_serialStats.GetSize() > 0) {
+    m_stats.SetParameters("串口信息", m_serialStats);
+  }
+  if (m_netStats.GetSize() > 0) {
+    m_stats.SetParameters("网口信息", m_netStats);
+  }
+  m_listStats.SetDisplayParameters(m_stats);
+  m_listStats.RefreshRows(false);
+}
+
+int CQuillonView::Selection(int nId) const {
+  const CComboBox* list = GetDlgItemAs<CComboBox>(nId);
+  return list != nullptr ? list->GetCurSel() : 0;
+}
+
+void CQuillonView::SetSelection(int nId, int nIndex) {
+  if (CComboBox* list = GetDlgItemAs<CComboBox>(nId)) {
+    list->SetCurSel(nIndex);
+  }
+}
+
+void CQuillonView::EnableControl(int nId, bool bEnable) {
+  if (CWnd* control = GetDlgItem(nId)) {
+    control->EnableWindow(bEnable);
+  }
+}
+
+void CQuillonView::EnableSerialSettings(bool bEnable) {
+  for (int id : {IDC_SERIAL_PORT, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS}) {
+    EnableControl(id, bEnable);
+  }
+}
+
+void CQuillonView::EnableNetworkSettings(bool bEnable) {
+  for (int id : {IDC_TARGET_PORT, IDC_LOCAL_PORT, IDC_TARGET_IP, IDC_FRAME_SIZE}) {
+    EnableControl(id, bEnable);
+  }
+}

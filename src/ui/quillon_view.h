@@ -1,0 +1,113 @@
+// CQuillonView: the main form, the only view of the program. It carries the
+// serial settings with the button that connects and releases the port, the
+// network settings with the button that starts and stops the network port,
+// the button that switches forwarding, the button that opens the command
+// console, the receive pane and the statistics list. It writes the settings
+// into the document, drives the serial device through it and refreshes the
+// receive pane and the statistics on two timers. The button captions are the
+// state of the form and are compared as exact texts.
+//
+// Threads: UI thread only. The serial reader thread writes the document's
+// counters and pending text meanwhile; the view reads them through the
+// document's accessors (atomics, and one lock for the take-and-empty of the
+// display text). The view never calls into the device while it holds a lock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "params/parameters.h"
+#include "platform/window/controls.h"
+#include "platform/window/frame.h"
+#include "ui/parameter_list_ctrl.h"
+
+class CQuillonDoc;
+
+// Form template and control identifiers.
+constexpr unsigned IDD_QUILLON_FORM = 101;
+constexpr int IDC_STATS_LIST = 1004;      // statistics list (CParameterListCtrl)
+constexpr int IDC_RECEIVE_PANE = 1006;    // multi-line edit: received bytes
+constexpr int IDC_TARGET_PORT = 1015;     // edit: target UDP port
+constexpr int IDC_CONNECT_SERIAL = 1016;  // "连接串口" / "释放串口"
+constexpr int IDC_LOCAL_PORT = 1017;      // edit: local UDP port
+constexpr int IDC_SEND_DATA = 1018;       // "发送数据" / "停止发送"
+constexpr int IDC_TARGET_IP = 1021;       // IPv4 address control
+constexpr int IDC_BAUD = 1023;            // drop-down list: baud rate
+constexpr int IDC_PARITY = 1024;          // drop-down list: parity
+constexpr int IDC_START_PORT = 1025;      // "启动端口" / "关闭端口"
+constexpr int IDC_DATA_BITS = 1026;       // drop-down list: data bits
+constexpr int IDC_STOP_BITS = 1027;       // drop-down list: stop bits
+constexpr int IDC_FRAME_SIZE = 1028;      // drop-down list: frame size
+constexpr int IDC_SERIAL_PORT = 1029;     // drop-down list: COM1..COM20
+constexpr int IDC_COMMAND_SETTINGS = 1038;  // "命令设置": opens the console
+
+// Timers: statistics for the life of the view, display refresh while the
+// serial port button reads "释放串口".
+constexpr unsigned STATS_TIMER = 11111;
+constexpr unsigned STATS_PERIOD_MS = 500;
+constexpr unsigned DISPLAY_TIMER = 22222;
+constexpr unsigned DISPLAY_PERIOD_MS = 200;
+// The receive pane is emptied once more bytes than this have been counted
+// since it was last emptied.
+constexpr std::uint32_t RECEIVE_PANE_LIMIT = 30000;
+
+// Template 101: 506 × 300 dialog units, every control of the form.
+const CDialogTemplate& QuillonViewTemplate();
+
+// The value tables behind the drop-down lists, by selection index.
+int FrameSizeForIndex(int nIndex);
+// The text the port list's selection names: "COM%d" with nIndex + 1.
+std::string PortNameForIndex(int nIndex);
+
+class CQuillonView : public CFormView {
+ public:
+  enum { IDD = IDD_QUILLON_FORM };
+
+  CQuillonView();
+  ~CQuillonView() override;
+
+  // The document this view shows (the document template sets it before the
+  // window is created). Not owned.
+  CQuillonDoc* GetDocument() const { return m_pDocument; }
+  void SetDocument(CQuillonDoc* pDocument) { m_pDocument = pDocument; }
+
+  // Default selections, address and statistics; sizes the frame to the form
+  // and (re)starts the statistics timer. Runs at start-up and after every
+  // new-document or open command; leaves captions and enable states alone.
+  void OnInitialUpdate() override;
+  void DoDataExchange(CDataExchange* pDX) override;
+
+  // The four buttons.
+  void OnConnectSerial();
+  void OnCommandSettings();
+  void OnStartPort();
+  void OnSendData();
+
+  void OnTimer(unsigned nIdEvent) override;
+
+  // Bound by the data exchange: the statistics list and the address control.
+  CParameterListCtrl m_listStats;
+  CIPAddressCtrl m_ipTarget;
+  // The port edits as last exchanged (validated to 1024..65535).
+  int m_nEditLocalPort = 2000;
+  int m_nEditTargetPort = 3000;
+  // The statistics: one section per side, both under the root.
+  CParameters m_serialStats;
+  CParameters m_netStats;
+  CParameters m_stats;
+  // The receive pane's text as last exchanged.
+  std::string m_strReceived;
+
+ private:
+  // Rebuilds the three collections and the list's rows. bInitial: counters
+  // and the target address as a fresh form shows them (zero, empty).
+  void BuildStatistics(bool bInitial);
+  void RefreshDisplay();
+  int Selection(int nId) const;
+  void SetSelection(int nId, int nIndex);
+  void EnableControl(int nId, bool bEnable);
+  void EnableSerialSettings(bool bEnable);
+  void EnableNetworkSettings(bool bEnable);
+
+  CQuillonDoc* m_pDocument = nullptr;
+};

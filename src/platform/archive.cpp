@@ -343,10 +343,19 @@ CObject* CArchive::ReadObjectRecord(std::unique_ptr<CObject>& owned) {
   NestingScope nesting(*this);
   const LoadEntry classEntry = m_loadMap[ReadClassRecord(tag)];
   std::unique_ptr<CObject> object(classEntry.runtimeClass->CreateObject());
+  const std::size_t objectIndex = m_loadMap.size();
   m_loadMap.push_back({nullptr, object.get(), -1});
   const int outerSchema = m_nObjectSchema;
   m_nObjectSchema = classEntry.schema;
-  object->Serialize(*this);
+  try {
+    object->Serialize(*this);
+  } catch (...) {
+    // The object dies with this exception; a caller that catches it and
+    // reads on must not be handed its address by a later back-reference.
+    m_loadMap[objectIndex].object = nullptr;
+    m_nObjectSchema = outerSchema;
+    throw;
+  }
   m_nObjectSchema = outerSchema;
   owned = std::move(object);
   return owned.get();

@@ -110,7 +110,7 @@ int CSerialPort::Open(std::string port, std::string baud, std::string parity,
   m_eventMask = eventMask;
 
   try {
-    m_readerThread = std::thread(&CSerialPort::ReaderMain, this);
+    m_readerThread = std::thread(&CSerialPort::ReaderMain, this, fd, stop);
   } catch (const std::system_error&) {
     CloseDescriptors();
     return 0;
@@ -168,14 +168,8 @@ void CSerialPort::SetPort(int port) {
 
 // ---- reader thread ------------------------------------------------------
 
-void CSerialPort::ReaderMain() {
-  // The descriptors stay open until Close has joined this thread.
-  const int port = GetPort();
-  int stop;
-  {
-    CLockScope write(m_writeLock);
-    stop = m_hStopEvent;
-  }
+void CSerialPort::ReaderMain(int port, int stop) {
+  // Both descriptors stay open until Close has joined this thread.
   {
     std::lock_guard<std::mutex> lock(m_startMutex);
     m_running.store(1);

@@ -108,7 +108,7 @@ class CSerialPort {
   std::uint32_t GetReaderWakeups() const;
 
  private:
-  void ReaderMain();
+  void ReaderMain(int port, int stop);
   void ReaderLoop(int port, int stop, std::uint32_t eventMask);
   void RunLineHooks(int port, std::uint32_t eventMask, bool* linesReadable);
   int WriteAll(const std::uint8_t* data, std::size_t length);

@@ -222,13 +222,16 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
   return true;
 }
 
-// The counters under the names the statistics list gives them.
+// The counters under the names the statistics list gives them. The port
+// name and address are printed as given (the command line's own encoding).
 void PrintStats(const Options& options, const CQuillonDoc& doc) {
-  PrintUtf8(stdout, StrFormat("串口号 %s  接收量 %d字节  本地端口 %u  目标端口 %u  目标IP %s  传输帧数 %d帧\n",
-                              options.port.c_str(), doc.GetBytesReceived(),
-                              static_cast<unsigned>(options.localPort),
-                              static_cast<unsigned>(doc.GetTargetPort()), doc.GetTargetIp().c_str(),
-                              doc.GetFramesSent()));
+  std::string line = GbkToUtf8("串口号 ") + options.port +
+                     GbkToUtf8(StrFormat("  接收量 %d字节  本地端口 %u  目标端口 %u  目标IP ",
+                                         doc.GetBytesReceived(), static_cast<unsigned>(options.localPort),
+                                         static_cast<unsigned>(doc.GetTargetPort()))) +
+                     doc.GetTargetIp() + GbkToUtf8(StrFormat("  传输帧数 %d帧\n", doc.GetFramesSent()));
+  std::fputs(line.c_str(), stdout);
+  std::fflush(stdout);
 }
 
 // Waits for SIGINT or SIGTERM (blocked in every thread), printing the
@@ -276,6 +279,12 @@ int RunBridge(const Options& options) {
   if (!doc.OpenNetPort(doc.m_udp)) return kExitFailed;
 
   doc.m_bForwarding.store(1);
+  // One line once every byte from now on is forwarded: scripts (and the
+  // tests) wait for it before they send.
+  std::printf("quillon-bridge: forwarding %s to %s:%u in frames of %d bytes from local port %u\n",
+              options.port.c_str(), options.targetIp.c_str(), static_cast<unsigned>(options.targetPort),
+              options.frameSize, static_cast<unsigned>(options.localPort));
+  std::fflush(stdout);
   WaitForStopSignal(options, doc);
   if (options.statsSeconds > 0) PrintStats(options, doc);
   return kExitOk;  // ~CQuillonDoc: sink cleared, device stopped, then the socket

@@ -1,0 +1,130 @@
+// Runs quillon-bridge as a child process with its standard output and error
+// on pipes, for the process tests and the benchmark. Header only. The
+// destructor kills and reaps a child that is still running.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+class BridgeProcess {
+ public:
+  BridgeProcess() = default;
+  ~BridgeProcess() {
+    if (m_pid > 0) {
+      kill(m_pid, SIGKILL);
+      int status = 0;
+      waitpid(m_pid, &status, 0);
+    }
+    if (m_out >= 0) close(m_out);
+    if (m_err >= 0) close(m_err);
+  }
+  BridgeProcess(const BridgeProcess&) = delete;
+  BridgeProcess& operator=(const BridgeProcess&) = delete;
+
+  bool Start(const std::string& program, const std::vector<std::string>& args) {
+    int out[2], err[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return false;
+    if (pipe2(err, O_CLOEXEC) != 0) {
+      close(out[0]);
+      close(out[1]);
+      return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    int spawned = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    m_out = out[0];
+    m_err = err[0];
+    if (spawned != 0) m_pid = -1;
+    return spawned == 0;
+  }
+
+  pid_t Pid() const { return m_pid; }
+
+  // Reads one line (without its line feed) from standard output; false on
+  // end of file or after timeoutMs without a complete line.
+  bool ReadLine(std::string& line, int timeoutMs) { return ReadLineFrom(m_out, m_outBuffer, line, timeoutMs); }
+
+  // Everything the child wrote to standard error (call after it has ended).
+  std::string ReadAllErrors() {
+    std::string all;
+    char buffer[4096];
+    for (;;) {
+      ssize_t n = read(m_err, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      all.append(buffer, static_cast<size_t>(n));
+    }
+    return all;
+  }
+
+  bool Signal(int number) { return m_pid > 0 && kill(m_pid, number) == 0; }
+
+  // Waits up to timeoutMs for the child to end: its exit status, or -1 after
+  // the wait ran out (the child is then killed) or when it died by a signal.
+  // usage receives the child's resource use.
+  int Wait(int timeoutMs, rusage* usage = nullptr) {
+    if (m_pid <= 0) return -1;
+    for (int waited = 0;; waited += 5) {
+      int status = 0;
+      rusage used {};
+      pid_t done = wait4(m_pid, &status, waited >= timeoutMs ? 0 : WNOHANG, &used);
+      if (done == m_pid) {
+        m_pid = -1;
+        if (usage != nullptr) *usage = used;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      if (waited >= timeoutMs) return -1;
+      if (waited + 5 >= timeoutMs) kill(m_pid, SIGKILL);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+
+ private:
+  static bool ReadLineFrom(int fd, std::string& buffer, std::string& line, int timeoutMs) {
+    for (int waited = 0;;) {
+      size_t newline = buffer.find('\n');
+      if (newline != std::string::npos) {
+        line = buffer.substr(0, newline);
+        buffer.erase(0, newline + 1);
+        return true;
+      }
+      if (waited >= timeoutMs) return false;
+      pollfd p {fd, POLLIN, 0};
+      int ready = poll(&p, 1, 50);
+      waited += 50;
+      if (ready < 0 && errno != EINTR) return false;
+      if (ready <= 0) continue;
+      char chunk[4096];
+      ssize_t n = read(fd, chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      buffer.append(chunk, static_cast<size_t>(n));
+    }
+  }
+
+  pid_t m_pid = -1;
+  int m_out = -1;
+  int m_err = -1;
+  std::string m_outBuffer;
+};

@@ -1,0 +1,159 @@
+// quillon-bridge as a process: on a pty, towards a receiver on 127.0.0.1.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bridge/bridge_process.h"
+#include "bridge/test_endpoints.h"
+#include "platform/text.h"
+
+namespace {
+
+// Generous: a loaded machine running sanitizer builds is slow to start.
+constexpr int kWatchdogMs = 30000;
+
+class HeadlessBridgeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quillon-bridge-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    m_configDir = pattern;
+  }
+  void TearDown() override { rmdir(m_configDir.c_str()); }
+
+  // Runs the bridge with args and waits for it to end: its exit status and
+  // what it wrote to standard error.
+  int RunToEnd(const std::vector<std::string>& args, std::string* errors) {
+    BridgeProcess bridge;
+    if (!bridge.Start(QUILLON_BRIDGE_EXE, args)) return -2;
+    int status = bridge.Wait(kWatchdogMs);
+    *errors = bridge.ReadAllErrors();
+    return status;
+  }
+
+  // Starts the bridge on the pty towards the receiver and waits until it
+  // forwards.
+  void StartForwarding(BridgeProcess& bridge, std::vector<std::string> extra) {
+    if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+    ASSERT_TRUE(m_receiver.Open());
+    m_localPort = FreeUdpPort();
+    std::vector<std::string> args = {"--port", m_pty.SlavePath(), "--target",
+                                     "127.0.0.1:" + std::to_string(m_receiver.Port()), "--local-port",
+                                     std::to_string(m_localPort), "--config-dir", m_configDir};
+    args.insert(args.end(), extra.begin(), extra.end());
+    ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, args));
+    std::string line;
+    ASSERT_TRUE(bridge.ReadLine(line, kWatchdogMs)) << bridge.ReadAllErrors();
+    EXPECT_NE(line.find("forwarding"), std::string::npos) << line;
+  }
+
+  std::string m_configDir;
+  PtyPair m_pty;
+  UdpReceiver m_receiver;
+  std::uint16_t m_localPort = 0;
+};
+
+TEST_F(HeadlessBridgeTest, ForwardsExactFramesPrintsStatisticsAndStopsOnSigterm) {
+  BridgeProcess bridge;
+  StartForwarding(bridge, {"--frame", "128", "--stats", "1", "--parity", "even"});
+  if (IsSkipped()) return;
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 13 + 5));
+  ASSERT_TRUE(m_pty.Write(bytes));
+
+  for (int frame = 0; frame < 2; ++frame) {
+    UdpReceiver::Datagram got;
+    ASSERT_TRUE(m_receiver.Receive(got));
+    EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(bytes.begin() + frame * 128, bytes.begin() + frame * 128 + 128));
+    EXPECT_EQ(got.fromPort, m_localPort);
+  }
+
+  // The statistics list's names and units, in UTF-8.
+  const std::string received = GbkToUtf8("接收量 300字节");
+  const std::string frames = GbkToUtf8("传输帧数 2帧");
+  std::string line;
+  bool seen = false;
+  while (!seen && bridge.ReadLine(line, kWatchdogMs)) {
+    seen = line.find(received) != std::string::npos && line.find(frames) != std::string::npos;
+  }
+  EXPECT_TRUE(seen) << "last line: " << line;
+
+  ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+  UdpReceiver::Datagram extra;
+  EXPECT_FALSE(m_receiver.ReceiveFor(extra, 50)) << "the 44 waiting bytes are never sent";
+}
+
+TEST_F(HeadlessBridgeTest, StopsCleanlyOnSigint) {
+  BridgeProcess bridge;
+  StartForwarding(bridge, {});
+  if (IsSkipped()) return;
+  ASSERT_TRUE(bridge.Signal(SIGINT));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+  EXPECT_EQ(bridge.ReadAllErrors(), "");
+}
+
+TEST_F(HeadlessBridgeTest, InvalidCommandLinesGiveOneLineAndStatus2) {
+  const std::vector<std::vector<std::string>> invalid = {
+      {},
+      {"--port", "COM1"},
+      {"--target", "127.0.0.1"},
+      {"--target", "1.2.3:3000"},
+      {"--target", "127.0.0.1:0"},
+      {"--target", "127.0.0.1:3000", "--frame", "100"},
+      {"--target", "127.0.0.1:3000", "--parity", "sometimes"},
+      {"--target", "127.0.0.1:3000", "--baud", "fast"},
+      {"--target", "127.0.0.1:3000", "--baud", "0"},
+      {"--target", "127.0.0.1:3000", "--data", "9"},
+      {"--target", "127.0.0.1:3000", "--stop", "3"},
+      {"--target", "127.0.0.1:3000", "--local-port", "70000"},
+      {"--target", "127.0.0.1:3000", "--stats", "-1"},
+      {"--target", "127.0.0.1:3000", "--stats"},
+      {"--target", "127.0.0.1:3000", "--colour", "blue"},
+      {"--target", "127.0.0.1:3000", "stray"},
+  };
+  for (const auto& args : invalid) {
+    std::string command;
+    for (const auto& arg : args) command += " " + arg;
+    std::string errors;
+    EXPECT_EQ(RunToEnd(args, &errors), 2) << command;
+    ASSERT_FALSE(errors.empty()) << command;
+    EXPECT_EQ(errors.find('\n'), errors.size() - 1) << command << ": " << errors;
+  }
+}
+
+TEST_F(HeadlessBridgeTest, HelpDescribesEveryOption) {
+  BridgeProcess bridge;
+  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--help"}));
+  std::string text, line;
+  while (bridge.ReadLine(line, kWatchdogMs)) text += line + "\n";
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+  for (const char* option : {"--port", "--baud", "--parity", "--data", "--stop", "--local-port", "--target",
+                             "--frame", "--stats", "--config-dir", "--help"}) {
+    EXPECT_NE(text.find(option), std::string::npos) << option;
+  }
+  EXPECT_NE(text.find(GbkToUtf8("奇校验")), std::string::npos) << "display names in UTF-8";
+}
+
+TEST_F(HeadlessBridgeTest, OpenFailuresPrintTheProgramsMessagesAndStatus1) {
+  std::string errors;
+  EXPECT_EQ(RunToEnd({"--port", m_configDir + "/no-such-tty", "--target", "127.0.0.1:3000", "--config-dir",
+                      m_configDir},
+                     &errors),
+            1);
+  EXPECT_EQ(errors, GbkToUtf8("串口打开错误 请查看该串口是否已被其他应用程序同时打开\n"));
+
+  if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  UdpReceiver holder;  // the local port is taken
+  ASSERT_TRUE(holder.Open());
+  EXPECT_EQ(RunToEnd({"--port", m_pty.SlavePath(), "--target", "127.0.0.1:3000", "--local-port",
+                      std::to_string(holder.Port()), "--config-dir", m_configDir},
+                     &errors),
+            1);
+  EXPECT_EQ(errors, GbkToUtf8("网络端口绑定失败，请更换端口号！\n"));
+}
+
+}  // namespace

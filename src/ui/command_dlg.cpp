@@ -64,13 +64,13 @@ int CCommandDlg::DoModal() {
 
 int CCommandDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  CCommandSlots slots;
-  LoadCommands(slots);
+  CCommandSlots history;
+  LoadCommands(history);
   if (CComboBox* combo = GetDlgItemAs<CComboBox>(IDC_COMMAND)) {
     // Oldest first at position 0, so the most recent ends up on top; the edit
     // field stays empty.
     for (int n = COMMAND_HISTORY_SLOTS - 1; n >= 0; --n) {
-      const std::string& slot = slots[static_cast<size_t>(n)];
+      const std::string& slot = history[static_cast<size_t>(n)];
       if (!slot.empty()) combo->InsertString(0, slot);
     }
   }
@@ -120,7 +120,7 @@ void CCommandDlg::OnDestroy() {
   CDialog::OnDestroy();
 }
 
-int CCommandDlg::LoadCommands(CCommandSlots& slots) { return LoadCommandHistory(slots, CommandHistoryPath()); }
+int CCommandDlg::LoadCommands(CCommandSlots& history) { return LoadCommandHistory(history, CommandHistoryPath()); }
 
 int CCommandDlg::RememberCommand(std::string text) { return RememberCommandInHistory(text, CommandHistoryPath()); }
 

@@ -57,7 +57,7 @@ class CCommandDlg : public CDialog {
 
   // The ten history slots from CMDConfigure.ini (see command_history.h).
   // 1 when all ten held a command. UI thread.
-  int LoadCommands(CCommandSlots& slots);
+  int LoadCommands(CCommandSlots& history);
   // Moves text to the front of the stored history. Always 1. UI thread.
   int RememberCommand(std::string text);
 

@@ -17,11 +17,11 @@ std::string SlotKey(int n) { return StrFormat("Command%d", n); }
 
 std::string CommandHistoryPath() { return ConfigDir() + "/CMDConfigure.ini"; }
 
-int LoadCommandHistory(CCommandSlots& slots, const std::string& path) {
+int LoadCommandHistory(CCommandSlots& history, const std::string& path) {
   for (int n = 0; n < COMMAND_HISTORY_SLOTS; ++n) {
     std::string value = GetPrivateProfileString(kSection, SlotKey(n), "", COMMAND_READ_BUFFER, path);
     if (value.empty()) return 0;
-    slots[static_cast<size_t>(n)] = std::move(value);
+    history[static_cast<size_t>(n)] = std::move(value);
   }
   return 1;
 }

@@ -19,7 +19,7 @@ std::string CommandHistoryPath();
 
 // Fills slots 0, 1, … from the file until a key is missing or empty; slots
 // after that stay as they were. 1 when all ten keys gave a command, else 0.
-int LoadCommandHistory(CCommandSlots& slots, const std::string& path);
+int LoadCommandHistory(CCommandSlots& history, const std::string& path);
 
 // Moves text to the front of the stored history and writes all ten keys:
 // nothing is written when it already is the most recent command; an earlier

@@ -84,7 +84,8 @@ void CQuillonDoc::SerialBlockEnd(void* context) {
 }
 
 // Reader thread, device lock held, once per byte at up to tens of MiB/s: no
-// lock and no atomic read-modify-write here except once per completed frame.
+// lock and no atomic read-modify-write here; the rare steps (a completed
+// frame, a full buffer, a full staging buffer) are out of line.
 void CQuillonDoc::OnSerialByte(unsigned int byte) {
   const auto b = static_cast<std::uint8_t>(byte & 0xFFu);
 
@@ -93,7 +94,10 @@ void CQuillonDoc::OnSerialByte(unsigned int byte) {
   // The console sees the byte before anything else is done with it.
   if (m_bCommandOpen.load(kRelaxed) == 1) m_commandDialog.AppendReceivedByte(b);
 
-  if (m_bKeepDisplayText.load(kRelaxed)) m_readerDisplay.push_back(DisplayForm(b));
+  if (m_bKeepDisplayText.load(kRelaxed)) {
+    m_readerDisplay[m_nReaderDisplayLength++] = DisplayForm(b);
+    if (m_nReaderDisplayLength == sizeof m_readerDisplay) PublishDisplayText();
+  }
 
   // Bytes received while forwarding is off are never framed.
   if (m_bForwarding.load(kRelaxed) == 0) return;
@@ -103,34 +107,42 @@ void CQuillonDoc::OnSerialByte(unsigned int byte) {
   if (fill < 0 || fill >= FRAME_BUFFER_SIZE) fill = 0;  // the field is public; never index outside
 
   m_frame[fill] = b;
-
-  if (fill + 1 == m_nFrameSize.load(kRelaxed)) {
-    std::unique_lock<std::mutex> net(m_netLock);
-    // The UI may have changed the frame size since the check above; a frame
-    // leaves only with the size it was collected for.
-    if (fill + 1 == m_nFrameSize.load(kRelaxed)) {
-      m_nFramesSent.fetch_add(1, kRelaxed);  // counted before the send, also when it fails
-      SendFrameLocked(m_udp);
-      net.unlock();
-      DiscardFrame(fill);
-      return;
-    }
-  }
-
   ++fill;
+  if (fill == m_nFrameSize.load(kRelaxed) && CompleteFrame(fill)) return;
   if (fill == FRAME_BUFFER_SIZE) {
     // Full without matching the frame size (size 0, or lowered below the
     // fill): drop the collected bytes and start again.
-    DiscardFrame(fill);
+    DiscardFrame();
     return;
   }
   m_nFrameFill.store(fill, kRelaxed);
 }
 
-void CQuillonDoc::DiscardFrame(std::int32_t& fill) {
-  fill = 0;
+int CQuillonDoc::CompleteFrame(std::int32_t fill) {
+  {
+    std::lock_guard<std::mutex> net(m_netLock);
+    // The UI may have changed the frame size since the caller looked; a frame
+    // leaves only with the size it was collected for.
+    if (fill != m_nFrameSize.load(kRelaxed)) return 0;
+    m_nFramesSent.fetch_add(1, kRelaxed);  // counted before the send, also when it fails
+    SendFrameLocked(m_udp);
+  }
+  DiscardFrame();
+  return 1;
+}
+
+void CQuillonDoc::DiscardFrame() {
   std::memset(m_frame, 0, sizeof m_frame);
   m_nFrameFill.store(0, kRelaxed);
+}
+
+void CQuillonDoc::PublishDisplayText() {
+  if (m_nReaderDisplayLength == 0) return;
+  {
+    std::lock_guard<std::mutex> display(m_displayLock);
+    m_strDisplayText.append(m_readerDisplay, m_nReaderDisplayLength);
+  }
+  m_nReaderDisplayLength = 0;
 }
 
 void CQuillonDoc::OnSerialBlockEnd() {
@@ -140,13 +152,7 @@ void CQuillonDoc::OnSerialBlockEnd() {
     m_nDisplayBytes.fetch_add(m_nReaderBytes, kRelaxed);
     m_nReaderBytes = 0;
   }
-  if (!m_readerDisplay.empty()) {
-    {
-      std::lock_guard<std::mutex> display(m_displayLock);
-      m_strDisplayText.append(m_readerDisplay);
-    }
-    m_readerDisplay.clear();
-  }
+  PublishDisplayText();
   m_commandDialog.PublishReceived();
 }
 

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -133,15 +134,21 @@ class CQuillonDoc : public CDocument {
   std::atomic<std::uint32_t> m_nDisplayBytes{0};
 
  private:
+  // Reader thread: sends the completed frame unless the frame size changed
+  // meanwhile (then 0 and nothing happens).
+  __attribute__((noinline)) int CompleteFrame(std::int32_t fill);
+  __attribute__((noinline)) void DiscardFrame();
+  __attribute__((noinline)) void PublishDisplayText();
   int SendFrameLocked(CUdpPort& udp);
-  void DiscardFrame(std::int32_t& fill);
 
   mutable std::mutex m_netLock;
   std::mutex m_displayLock;
   std::atomic<bool> m_bKeepDisplayText{true};
   std::atomic<bool> m_bFrameResetRequested{false};
-  // Reader-private: what the bytes of the current block produced, published
-  // by OnSerialBlockEnd.
-  std::string m_readerDisplay;
+  // Reader-private: what the bytes since the last publish produced. The
+  // staging buffer holds one read block; a caller that delivers more bytes
+  // without a block end gets them published in pieces of this size.
+  char m_readerDisplay[4096];
+  std::size_t m_nReaderDisplayLength = 0;
   std::uint32_t m_nReaderBytes = 0;
 };

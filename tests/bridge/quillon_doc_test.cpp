@@ -187,6 +187,22 @@ TEST_F(QuillonDocTest, DisplayFormShowsPrintableBytesAnd7FAndFullStopsOtherwise)
   EXPECT_EQ(m_doc->TakeDisplayText(), ".. ..");
 }
 
+// Without a device (or with one that never ends a block) the staged text is
+// handed over in pieces and the counts at the block end.
+TEST_F(QuillonDocTest, DirectCallersSeeTextInPiecesAndCountsAtTheBlockEnd) {
+  for (int i = 0; i < 5000; ++i) m_doc->OnSerialByte('a' + i % 26);
+  EXPECT_EQ(m_doc->GetBytesReceived(), 0);
+  std::string first = m_doc->TakeDisplayText();
+  EXPECT_EQ(first.size(), 4096u);
+  m_doc->OnSerialBlockEnd();
+  EXPECT_EQ(m_doc->GetBytesReceived(), 5000);
+  EXPECT_EQ(m_doc->GetDisplayBytes(), 5000u);
+  std::string rest = m_doc->TakeDisplayText();
+  ASSERT_EQ(rest.size(), 904u);
+  EXPECT_EQ(first.substr(0, 3), "abc");
+  EXPECT_EQ(rest[0], 'a' + 4096 % 26);
+}
+
 TEST_F(QuillonDocTest, HeadlessDocumentKeepsNoDisplayText) {
   OpenPty();
   m_doc->SetKeepDisplayText(false);

@@ -1,0 +1,69 @@
+#include "platform/document.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+class CountingDocument : public CDocument {
+ public:
+  void DeleteContents() override { ++m_nDeleted; }
+  int m_nDeleted = 0;
+};
+
+class DocumentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quillon-document-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    m_dir = pattern;
+  }
+  void TearDown() override {
+    unlink((m_dir + "/saved.dat").c_str());
+    rmdir(m_dir.c_str());
+  }
+  std::string m_dir;
+};
+
+TEST_F(DocumentTest, SaveWritesAnEmptyFileAndOpenRestoresNothing) {
+  const std::string path = m_dir + "/saved.dat";
+  std::FILE* old = std::fopen(path.c_str(), "w");
+  ASSERT_NE(old, nullptr);
+  std::fputs("left over", old);
+  std::fclose(old);
+
+  CountingDocument doc;
+  doc.SetModifiedFlag();
+  ASSERT_EQ(doc.OnSaveDocument(path), 1);
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 0);
+  EXPECT_EQ(doc.GetPathName(), path);
+  EXPECT_EQ(doc.GetTitle(), "saved.dat");
+  EXPECT_EQ(doc.IsModified(), 0);
+
+  CountingDocument reopened;
+  ASSERT_EQ(reopened.OnOpenDocument(path), 1);
+  EXPECT_EQ(reopened.m_nDeleted, 1);
+  EXPECT_EQ(reopened.GetTitle(), "saved.dat");
+
+  ASSERT_EQ(reopened.OnNewDocument(), 1);
+  EXPECT_EQ(reopened.m_nDeleted, 2);
+  EXPECT_EQ(reopened.GetPathName(), "");
+}
+
+TEST_F(DocumentTest, FailedOpenAndSaveChangeNothing) {
+  CountingDocument doc;
+  doc.SetTitle("串口转网口助手");
+  EXPECT_EQ(doc.OnOpenDocument(m_dir + "/missing.dat"), 0);
+  EXPECT_EQ(doc.OnSaveDocument(m_dir + "/no/such/folder.dat"), 0);
+  EXPECT_EQ(doc.m_nDeleted, 0);
+  EXPECT_EQ(doc.GetTitle(), "串口转网口助手");
+  EXPECT_EQ(doc.GetPathName(), "");
+}
+
+}  // namespace

@@ -1,10 +1,29 @@
 #include "platform/window/qt/qt_ip_address.h"
 
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStringList>
+#include <QValidator>
+
+namespace {
+
+// Up to three digits worth at most 255; anything else is refused as typed,
+// so a field never holds a number the address cannot carry.
+class ByteValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    if (input.isEmpty()) return Intermediate;
+    if (input.size() > 3) return Invalid;
+    for (QChar c : input) {
+      if (!c.isDigit() || c.unicode() > '9') return Invalid;
+    }
+    return input.toInt() <= 255 ? Acceptable : Invalid;
+  }
+};
+
+}  // namespace
 
 QuillonIpAddressEdit::QuillonIpAddressEdit(QWidget* parent) : QFrame(parent) {
   setFrameShape(QFrame::StyledPanel);
@@ -20,7 +39,7 @@ QuillonIpAddressEdit::QuillonIpAddressEdit(QWidget* parent) : QFrame(parent) {
     field->setFrame(false);
     field->setAlignment(Qt::AlignCenter);
     field->setMaxLength(3);
-    field->setValidator(new QIntValidator(0, 255, field));
+    field->setValidator(new ByteValidator(field));
     field->installEventFilter(this);
     layout->addWidget(field, 1);
     m_fields[i] = field;

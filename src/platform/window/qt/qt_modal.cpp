@@ -29,6 +29,7 @@ int RunModalDialog(QDialog& dialog) {
   if (!hook) return dialog.exec();
   dialog.setWindowModality(Qt::ApplicationModal);
   dialog.show();
+  dialog.activateWindow();
   QPointer<QDialog> alive(&dialog);
   hook(dialog);
   // A dialog that the hook left open is asked to close, as by its close box,

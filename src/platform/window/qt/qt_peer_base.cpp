@@ -133,10 +133,9 @@ void CKeyRouter::Watch(QWidget* widget) {
   for (QWidget* child : widget->findChildren<QWidget*>()) child->installEventFilter(this);
 }
 
-void CKeyRouter::Enter() {
+void CKeyRouter::Enter(QWidget* receiver) {
   int id = 0;
-  QWidget* focus = QApplication::focusWidget();
-  if (auto* button = qobject_cast<QPushButton*>(focus); button && button->window() == m_top) {
+  if (auto* button = qobject_cast<QPushButton*>(receiver); button && button->window() == m_top) {
     id = button->property(kCtlIdProperty).toInt();
   }
   if (id == 0 && m_bDialog) {
@@ -166,7 +165,7 @@ bool CKeyRouter::eventFilter(QObject* watched, QEvent* event) {
     case Qt::Key_Enter:
       // A multi-line edit that wants Enter keeps it as a line break.
       if (widget->property("quillonWantReturn").toBool()) return false;
-      Enter();
+      Enter(widget);
       return true;
     default:
       return false;

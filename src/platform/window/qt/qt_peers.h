@@ -84,8 +84,9 @@ class CKeyRouter : public QObject {
   void Rebind(CWnd& owner) { m_owner = &owner; }
   // Watches widget and everything inside it.
   void Watch(QWidget* widget);
-  // Enter: the focused push button, else the default button, else IDOK.
-  void Enter();
+  // Enter: the push button that has it (the focused one), else the
+  // default button, else IDOK.
+  void Enter(QWidget* receiver);
   // Escape: the cancel command.
   void Escape();
 

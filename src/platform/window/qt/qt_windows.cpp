@@ -235,7 +235,6 @@ class QtFramePeer : public QtPeer<CFramePeer> {
       m_frame->showMinimized();
     } else {
       m_frame->show();
-      m_frame->raise();
       m_frame->activateWindow();
     }
   }
@@ -243,7 +242,8 @@ class QtFramePeer : public QtPeer<CFramePeer> {
  private:
   int StatusBarHeight() const {
     QStatusBar* bar = m_frame->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
-    return bar && !bar->isHidden() ? bar->sizeHint().height() : 0;
+    if (!bar || bar->isHidden()) return 0;
+    return bar->minimumHeight() == bar->maximumHeight() ? bar->maximumHeight() : bar->sizeHint().height();
   }
 
   QPointer<QuillonFrame> m_frame;
@@ -285,6 +285,13 @@ class QtStatusBarPeer : public QtPeer<CStatusBarPeer> {
       }
       label->setText(on[i] ? text : QString());
     }
+    // A fixed height, known before the window is first laid out, so that
+    // the frame can be sized to its form exactly.
+    m_bar->ensurePolished();
+    for (QPointer<QLabel>& label : m_labels) {
+      if (label) label->ensurePolished();
+    }
+    m_bar->setFixedHeight(m_bar->sizeHint().height());
   }
   std::string GetText() const override {
     return !m_labels.empty() && m_labels[0] ? QStringToGbk(m_labels[0]->text()) : std::string();

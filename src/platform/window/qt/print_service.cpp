@@ -24,6 +24,9 @@ int PrintWindowWithDialog(const CWnd& wnd, const std::string& gbkDocumentName) {
   dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
   if (RunModalDialog(dialog) != QDialog::Accepted) return 0;
 
+  // Widgets reach a printer as a picture of themselves; 300 dpi keeps their
+  // text sharp without a page of many megabytes.
+  printer.setResolution(300);
   QPainter painter;
   if (!painter.begin(&printer)) return 0;
   // The widget as large as the printable area allows, keeping its shape.

@@ -1,0 +1,301 @@
+// The application shell: start-up order and window, status bar,
+// accelerators, the file commands with their dialogs and the recent-file
+// list, printing, and shutdown while bytes stream in.
+#include "app/quillon_app.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QKeySequence>
+#include <QMenuBar>
+#include <QPrintDialog>
+#include <QShortcut>
+#include <QStatusBar>
+#include <atomic>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "app/app_profile.h"
+#include "app/app_resources.h"
+#include "app_test_support.h"
+
+namespace {
+
+using Shell = QuillonAppTest;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+// Answers a file dialog with a path, as a user who types it and confirms.
+std::function<void(QDialog&)> ChooseFile(const std::string& path, bool* shown) {
+  return [path, shown](QDialog& dialog) {
+    auto* files = qobject_cast<QFileDialog*>(&dialog);
+    ASSERT_NE(files, nullptr) << "a file dialog";
+    *shown = true;
+    files->selectFile(QString::fromStdString(path));
+    dialog.accept();  // the dialog's own check of the name runs, as for "Save"
+  };
+}
+
+TEST_F(Shell, MainWindowIsFixedSizeTitledWithAStatusBarAndNoMenu) {
+  QMainWindow* frame = FrameWidget();
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(m_app->m_pMainWnd, Frame());
+  EXPECT_TRUE(frame->isVisible());
+  EXPECT_EQ(Frame()->GetWindowText(), "串口转网口助手 - Quillon");
+  EXPECT_EQ(m_app->m_strAppName, "Quillon");
+
+  // No window manager enforces these in a test: the window's own flags and
+  // limits say it cannot be sized or maximised but can be minimised.
+  const Qt::WindowFlags flags = frame->windowFlags();
+  EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(frame->minimumSize(), frame->maximumSize());
+  // Sized to the form: the view fills the client area above the status bar.
+  QWidget* view = WidgetOf(*View());
+  EXPECT_EQ(view->size(), QSize(759, 450));
+  EXPECT_EQ(frame->centralWidget(), view);
+  EXPECT_EQ(frame->height(), 450 + frame->statusBar()->height());
+  EXPECT_EQ(frame->width(), 759);
+  EXPECT_FALSE(Frame()->GetStyle() & (WS_THICKFRAME | WS_MAXIMIZEBOX));
+
+  EXPECT_EQ(frame->menuWidget(), nullptr);
+  EXPECT_EQ(frame->findChildren<QMenuBar*>().size(), 0);
+
+  ASSERT_EQ(Frame()->m_wndStatusBar.GetCount(), 4);
+  EXPECT_EQ(Frame()->m_wndStatusBar.GetWindowText(), "就绪");
+  EXPECT_EQ(Frame()->m_wndStatusBar.GetPaneText(1), "大写");
+  EXPECT_EQ(Frame()->m_wndStatusBar.GetPaneText(2), "数字");
+  EXPECT_EQ(Frame()->m_wndStatusBar.GetPaneText(3), "滚动");
+  // The offscreen platform does not tell the lock keys: all shown off.
+  for (int pane = 1; pane <= 3; ++pane) EXPECT_FALSE(Frame()->m_wndStatusBar.IsPaneOn(pane)) << pane;
+  EXPECT_TRUE(frame->statusBar()->isVisible());
+}
+
+TEST_F(Shell, RegistersOnlyTheFileAcceleratorsSoEditKeysStayWithTheEdits) {
+  std::set<QString> keys;
+  for (QShortcut* shortcut : FrameWidget()->findChildren<QShortcut*>()) {
+    keys.insert(shortcut->key().toString(QKeySequence::PortableText));
+  }
+  EXPECT_EQ(keys, (std::set<QString>{QStringLiteral("Ctrl+N"), QStringLiteral("Ctrl+O"), QStringLiteral("Ctrl+S"),
+                                     QStringLiteral("Ctrl+P")}));
+
+  // Ctrl+Z, Ctrl+A, Ctrl+X and Ctrl+V reach the port edit and do their work there.
+  auto* edit = qobject_cast<QLineEdit*>(Control(IDC_LOCAL_PORT));
+  edit->setFocus();
+  edit->end(false);
+  QTest::keyClicks(edit, QStringLiteral("5"));
+  EXPECT_EQ(Caption(IDC_LOCAL_PORT), "20005");
+  QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Caption(IDC_LOCAL_PORT), "2000");
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(Caption(IDC_LOCAL_PORT), "");
+  QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Caption(IDC_LOCAL_PORT), "2000");
+}
+
+TEST_F(Shell, CtrlNResetsTheDocumentAndTheSelectionsButKeepsPortAndCaptions) {
+  if (!ConnectCom3()) GTEST_SKIP() << "no pseudo-terminal available";
+  TargetLoopback();
+  Type(IDC_TARGET_PORT, "1024");  // no socket: nothing leaves the machine
+  Select(IDC_FRAME_SIZE, 3);
+  Click(IDC_START_PORT);
+  Click(IDC_SEND_DATA);
+  Feed("12345");
+  ASSERT_TRUE(WaitFor([&] { return StatValue(2) == "5字节"; }));
+  ASSERT_EQ(Doc()->m_bForwarding.load(), 1);
+
+  Key(Qt::Key_N, Qt::ControlModifier);
+
+  EXPECT_EQ(Doc()->GetBytesReceived(), 0);
+  EXPECT_EQ(Doc()->GetFramesSent(), 0);
+  EXPECT_EQ(Doc()->m_bForwarding.load(), 0);
+  EXPECT_EQ(Doc()->GetFrameSize(), 0);
+  EXPECT_EQ(Doc()->m_device.IsRunning(), 1) << "the port stays open";
+  // Defaults shown although COM3 is the open port; captions and enable
+  // states as they were.
+  EXPECT_EQ(Caption(IDC_SERIAL_PORT), "COM1");
+  EXPECT_EQ(Caption(IDC_FRAME_SIZE), "256");
+  EXPECT_EQ(View()->m_ipTarget.GetWindowText(), "192.168.0.1");
+  EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "释放串口");
+  EXPECT_EQ(Caption(IDC_START_PORT), "关闭端口");
+  EXPECT_EQ(Caption(IDC_SEND_DATA), "停止发送");
+  EXPECT_FALSE(Enabled(IDC_SERIAL_PORT));
+  EXPECT_EQ(StatValue(2), "0字节");
+  EXPECT_EQ(StatValue(1), "COM1");
+  EXPECT_EQ(Frame()->GetWindowText(), "串口转网口助手 - Quillon");
+
+  // The port still delivers, counted from zero.
+  Feed("67");
+  EXPECT_TRUE(WaitFor([&] { return StatValue(2) == "2字节"; })) << StatValue(2);
+  EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(Shell, SaveWritesAnEmptyFileAndOpenRestoresNothingBothNamedInTheTitle) {
+  const std::string saved = m_tempDir + "/bridge.qln";
+  bool shown = false;
+  m_onDialog = ChooseFile(saved, &shown);
+  Key(Qt::Key_S, Qt::ControlModifier);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(ReadFile(saved), "");
+  EXPECT_EQ(access(saved.c_str(), F_OK), 0);
+  EXPECT_EQ(Frame()->GetWindowText(), "bridge.qln - Quillon");
+
+  // Opening a file with content restores nothing and leaves the file alone;
+  // the view starts over with its defaults.
+  // A file name in UTF-8, as the file system has it: "设置.txt".
+  const std::string opened = m_tempDir + "/\xE8\xAE\xBE\xE7\xBD\xAE.txt";
+  std::ofstream(opened, std::ios::binary) << "keep me";
+  Select(IDC_BAUD, 4);
+  shown = false;
+  m_onDialog = ChooseFile(opened, &shown);
+  Key(Qt::Key_O, Qt::ControlModifier);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(ReadFile(opened), "keep me");
+  EXPECT_EQ(Frame()->GetWindowText(), "设置.txt - Quillon");
+  EXPECT_EQ(Caption(IDC_BAUD), "115200");
+
+  // Both went into the recent-file list, the latest first.
+  CAppProfile profile(kRegistryKey, "Quillon", RECENT_FILE_COUNT);
+  profile.Load();
+  EXPECT_EQ(profile.GetRecentFiles(), (std::vector<std::string>{opened, saved}));
+  EXPECT_NE(profile.FileName().find("Local AppWizard-Generated Applications/Quillon.ini"), std::string::npos);
+  EXPECT_NE(ReadFile(profile.FileName()).find("[Recent%20File%20List]"), std::string::npos);
+
+  // Ctrl+N gives the document its default title back.
+  Key(Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(Frame()->GetWindowText(), "串口转网口助手 - Quillon");
+  EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(Shell, CancelledFileDialogsChangeNothing) {
+  m_onDialog = [](QDialog& dialog) { dialog.reject(); };
+  Key(Qt::Key_S, Qt::ControlModifier);
+  Key(Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(Frame()->GetWindowText(), "串口转网口助手 - Quillon");
+  CAppProfile profile(kRegistryKey, "Quillon", RECENT_FILE_COUNT);
+  profile.Load();
+  EXPECT_TRUE(profile.GetRecentFiles().empty());
+}
+
+TEST_F(Shell, CtrlPPrintsTheFormAsItLooksToAPdfThroughThePrintDialog) {
+  const std::string pdf = m_tempDir + "/form.pdf";
+  bool shown = false;
+  m_onDialog = [&](QDialog& dialog) {
+    auto* print = qobject_cast<QPrintDialog*>(&dialog);
+    ASSERT_NE(print, nullptr) << "the print dialog";
+    shown = true;
+    // As a user does it: the "print to file" entry, a file name, then Print.
+    auto* printers = dialog.findChild<QComboBox*>(QStringLiteral("printers"));
+    auto* file = dialog.findChild<QLineEdit*>(QStringLiteral("filename"));
+    ASSERT_NE(printers, nullptr);
+    ASSERT_NE(file, nullptr);
+    printers->setCurrentIndex(printers->count() - 1);
+    file->setText(QString::fromStdString(pdf));
+    print->accept();
+  };
+  Key(Qt::Key_P, Qt::ControlModifier);
+  ASSERT_TRUE(shown);
+  const std::string content = ReadFile(pdf);
+  ASSERT_EQ(content.substr(0, 5), "%PDF-");
+  // A blank page is a few hundred bytes; this one holds the picture of the form.
+  EXPECT_NE(content.find("/Subtype /Image"), std::string::npos) << "the form was drawn";
+  EXPECT_GT(content.size(), 20000u);
+
+  // Cancelled: nothing printed.
+  std::remove(pdf.c_str());
+  m_onDialog = [](QDialog& dialog) { dialog.reject(); };
+  Key(Qt::Key_P, Qt::ControlModifier);
+  EXPECT_NE(access(pdf.c_str(), F_OK), 0);
+}
+
+TEST(RecentFiles, KeepsFourMostRecentFirstWithoutDuplicates) {
+  char pattern[] = "/tmp/quillon-profile-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromLatin1(pattern));
+  {
+    CAppProfile profile(kRegistryKey, "Quillon", RECENT_FILE_COUNT);
+    profile.Load();
+    for (const char* path : {"/a", "/b", "/c", "/d", "/e", "/c"}) profile.AddToRecentFileList(path);
+    EXPECT_EQ(profile.GetRecentFiles(), (std::vector<std::string>{"/c", "/e", "/d", "/b"}));
+    CAppProfile again(kRegistryKey, "Quillon", RECENT_FILE_COUNT);
+    again.Load();
+    EXPECT_EQ(again.GetRecentFiles(), profile.GetRecentFiles());
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(pattern, ignored);
+}
+
+// A program started with a file name takes the open path.
+class ShellWithFile : public QuillonAppTest {
+ protected:
+  bool StartWithArguments() override { return false; }
+};
+
+TEST_F(ShellWithFile, AFileOnTheCommandLineIsOpened) {
+  const std::string path = m_tempDir + "/start.qln";
+  std::ofstream(path, std::ios::binary) << "x";
+  ASSERT_EQ(Start({"quillon", path}), 1);
+  EXPECT_EQ(Frame()->GetWindowText(), "start.qln - Quillon");
+  EXPECT_EQ(Doc()->GetPathName(), path);
+  EXPECT_EQ(Caption(IDC_SERIAL_PORT), "COM1") << "the view had its initial update";
+  EXPECT_TRUE(FrameWidget()->isVisible());
+}
+
+TEST_F(ShellWithFile, AMissingFileOnTheCommandLineEndsStartUpWithAMessage) {
+  EXPECT_EQ(Start({"quillon", m_tempDir + "/missing.qln"}), 0);
+  EXPECT_EQ(m_messages, std::vector<std::string>{"打开文档失败。"});
+  EXPECT_EQ(Template()->GetDocument(), nullptr);
+  EXPECT_EQ(m_app->m_pMainWnd, nullptr);
+}
+
+TEST_F(Shell, ClosingTheWindowWhileBytesStreamInEndsPromptly) {
+  LoopbackReceiver receiver;
+  ASSERT_TRUE(receiver.Open());
+  if (!ConnectCom3()) GTEST_SKIP() << "no pseudo-terminal available";
+  TargetLoopback();
+  Type(IDC_LOCAL_PORT, std::to_string(FreeLoopbackPort()).c_str());
+  Type(IDC_TARGET_PORT, std::to_string(receiver.Port()).c_str());
+  Select(IDC_FRAME_SIZE, 0);
+  Click(IDC_START_PORT);
+  Click(IDC_SEND_DATA);
+
+  // A device that never stops talking, until the test says so.
+  const int master = m_pty.master;
+  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+  std::atomic<bool> stop{false};
+  std::thread device([&] {
+    std::string chunk(256, '\0');
+    for (std::size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<char>(i);
+    while (!stop.load()) {
+      if (write(master, chunk.data(), chunk.size()) < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  ASSERT_TRUE(receiver.Receive(10000).has_value()) << "frames flow";
+  ASSERT_TRUE(WaitFor([&] { return PaneText().size() > 1000; }));
+
+  // The close box: the view and its timers go, then the document stops the
+  // reader and closes the socket. A hang here ends the test by its timeout.
+  Shutdown();
+  EXPECT_EQ(m_app, nullptr);
+  stop.store(true);
+  device.join();
+  // The port is free again: another program could open it now.
+  const int again = open(m_pty.path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  EXPECT_GE(again, 0);
+  if (again >= 0) {
+    EXPECT_EQ(flock(again, LOCK_EX | LOCK_NB), 0);
+    close(again);
+  }
+}
+
+}  // namespace

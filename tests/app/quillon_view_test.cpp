@@ -1,0 +1,303 @@
+// The main form on the real widgets: start-up state, the four buttons with
+// their captions and enable rules, the two timers, and the network path to a
+// receiver on 127.0.0.1.
+#include "ui/quillon_view.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
+#include "app_test_support.h"
+
+namespace {
+
+const char* const kSerialOpenError = "串口打开错误 请查看该串口是否已被其他应用程序同时打开";
+
+using MainForm = QuillonAppTest;
+
+std::string Bytes(std::size_t count, char c) { return std::string(count, c); }
+
+std::string Pattern(std::size_t count, int start = 0) {
+  std::string out;
+  for (std::size_t i = 0; i < count; ++i) out.push_back(static_cast<char>((start + i) % 251));
+  return out;
+}
+
+TEST_F(MainForm, StartsWithTheDefaultSelectionsAddressButtonsAndStatistics) {
+  const std::vector<std::pair<int, std::string>> lists = {
+      {IDC_SERIAL_PORT, "COM1"}, {IDC_BAUD, "115200"}, {IDC_PARITY, "无"},
+      {IDC_DATA_BITS, "8"},      {IDC_STOP_BITS, "1"}, {IDC_FRAME_SIZE, "256"}};
+  for (const auto& [id, text] : lists) {
+    EXPECT_EQ(Caption(id), text) << "list " << id;
+    EXPECT_TRUE(Enabled(id)) << "list " << id;
+  }
+  EXPECT_EQ(qobject_cast<QComboBox*>(Control(IDC_SERIAL_PORT))->count(), 20);
+  EXPECT_EQ(QStringToGbk(qobject_cast<QComboBox*>(Control(IDC_SERIAL_PORT))->itemText(19)), "COM20");
+  EXPECT_EQ(QStringToGbk(qobject_cast<QComboBox*>(Control(IDC_BAUD))->itemText(2)), "56000");
+  EXPECT_EQ(QStringToGbk(qobject_cast<QComboBox*>(Control(IDC_PARITY))->itemText(2)), "偶校验");
+
+  EXPECT_EQ(Caption(IDC_LOCAL_PORT), "2000");
+  EXPECT_EQ(Caption(IDC_TARGET_PORT), "3000");
+  EXPECT_EQ(View()->m_ipTarget.GetWindowText(), "192.168.0.1");
+  EXPECT_EQ(PaneText(), "");
+
+  EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "连接串口");
+  EXPECT_EQ(Caption(IDC_START_PORT), "启动端口");
+  EXPECT_EQ(Caption(IDC_COMMAND_SETTINGS), "命令设置");
+  EXPECT_EQ(Caption(IDC_SEND_DATA), "发送数据");
+  EXPECT_TRUE(Enabled(IDC_CONNECT_SERIAL));
+  EXPECT_TRUE(Enabled(IDC_START_PORT));
+  EXPECT_FALSE(Enabled(IDC_COMMAND_SETTINGS));
+  EXPECT_FALSE(Enabled(IDC_SEND_DATA));
+
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"串口信息", ""},         {"    串口号", "COM1"},   {"    接收量", "0字节"}, {"    当前状态", "关闭"},
+      {"网口信息", ""},         {"    本地端口", "2000"}, {"    目标端口", "3000"}, {"    目标IP", ""},
+      {"    传输帧数", "0帧"}, {"    当前状态", "关闭"}};
+  ASSERT_EQ(View()->m_listStats.GetItemCount(), static_cast<int>(rows.size()));
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const int row = static_cast<int>(i);
+    EXPECT_EQ(View()->m_listStats.GetItemText(row, 0), std::to_string(row + 1));
+    EXPECT_EQ(StatName(row), rows[i].first) << "row " << row;
+    EXPECT_EQ(StatValue(row), rows[i].second) << "row " << row;
+  }
+
+  // The form's fixed texts, read back from the widgets.
+  const CDialogTemplate& form = QuillonViewTemplate();
+  EXPECT_EQ(form.nId, 101u);
+  EXPECT_EQ(View()->GetTotalSize(), (CSize{759, 450}));
+  ASSERT_NE(form.FindControl(IDC_COMMAND_SETTINGS), nullptr);
+  EXPECT_EQ(form.controls.back().strText, "Ver:1.1");
+}
+
+TEST_F(MainForm, ConnectsAMappedPortShowsItsBytesAndReleasesIt) {
+  Select(IDC_PARITY, 1);   // 奇校验
+  Select(IDC_DATA_BITS, 1);  // 7
+  if (!ConnectCom3()) GTEST_SKIP() << "no pseudo-terminal available";
+  ASSERT_TRUE(m_messages.empty());
+  EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "释放串口");
+  for (int id : {IDC_SERIAL_PORT, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS}) {
+    EXPECT_FALSE(Enabled(id)) << "list " << id;
+  }
+  EXPECT_TRUE(Enabled(IDC_COMMAND_SETTINGS));
+  EXPECT_EQ(Doc()->m_device.IsRunning(), 1);
+
+  // The selections reached the device (a pty itself keeps 8 bits, no parity).
+  EXPECT_EQ(Doc()->m_device.GetPort(), "COM3");
+  EXPECT_EQ(Doc()->m_device.GetBaud(), "115200");
+  EXPECT_EQ(Doc()->m_device.GetParity(), "奇校验");
+  EXPECT_EQ(Doc()->m_device.GetDataBit(), "7");
+  EXPECT_EQ(Doc()->m_device.GetStopBit(), "1");
+
+  // Timer 22222 moves the bytes into the pane in their display form.
+  Feed(std::string("Hi\r\n\x7f\xb0!", 7));
+  EXPECT_TRUE(WaitFor([&] { return PaneText() == "Hi..\x7f.!"; })) << PaneText();
+  // Timer 11111 shows the counts.
+  EXPECT_TRUE(WaitFor([&] { return StatValue(2) == "7字节"; })) << StatValue(2);
+  EXPECT_EQ(StatValue(1), "COM3");
+
+  Click(IDC_CONNECT_SERIAL);
+  EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "连接串口");
+  for (int id : {IDC_SERIAL_PORT, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS}) {
+    EXPECT_TRUE(Enabled(id)) << "list " << id;
+  }
+  EXPECT_FALSE(Enabled(IDC_COMMAND_SETTINGS));
+  EXPECT_EQ(Doc()->m_device.IsRunning(), 0);
+
+  // Connecting again opens the same port afresh.
+  Click(IDC_CONNECT_SERIAL);
+  EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "释放串口");
+  Feed("again");
+  EXPECT_TRUE(WaitFor([&] { return PaneText() == std::string("Hi..\x7f.!again"); })) << PaneText();
+  EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(MainForm, APortThatAnotherProgramHoldsShowsTheMessageAndChangesNothing) {
+  if (!MapPtyAsCom3()) GTEST_SKIP() << "no pseudo-terminal available";
+  // Another program has the port: it holds the lock that every opener takes.
+  const int other = open(m_pty.path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+
+  Click(IDC_CONNECT_SERIAL);
+  EXPECT_EQ(m_messages, std::vector<std::string>{kSerialOpenError});
+  EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "连接串口");
+  for (int id : {IDC_SERIAL_PORT, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS}) {
+    EXPECT_TRUE(Enabled(id)) << "list " << id;
+  }
+  EXPECT_FALSE(Enabled(IDC_COMMAND_SETTINGS));
+  EXPECT_EQ(Doc()->m_device.IsRunning(), 0);
+
+  // Once the other program lets go, the same click connects.
+  close(other);
+  m_messages.clear();
+  Click(IDC_CONNECT_SERIAL);
+  EXPECT_TRUE(m_messages.empty());
+  EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "释放串口");
+}
+
+TEST_F(MainForm, TargetPortsAtTheEdgesToggleTheButtonButOpenNoSocket) {
+  TargetLoopback();
+  for (const char* port : {"1024", "65535"}) {
+    Type(IDC_TARGET_PORT, port);
+    Click(IDC_START_PORT);
+    EXPECT_EQ(Caption(IDC_START_PORT), "关闭端口") << port;
+    EXPECT_FALSE(SocketOpen()) << port;
+    EXPECT_EQ(Doc()->GetTargetPort(), static_cast<std::uint16_t>(std::stoi(port)));
+    for (int id : {IDC_TARGET_PORT, IDC_LOCAL_PORT, IDC_TARGET_IP, IDC_FRAME_SIZE}) {
+      EXPECT_FALSE(Enabled(id)) << "control " << id;
+    }
+    EXPECT_TRUE(Enabled(IDC_SEND_DATA));
+
+    Click(IDC_START_PORT);
+    EXPECT_EQ(Caption(IDC_START_PORT), "启动端口");
+    for (int id : {IDC_TARGET_PORT, IDC_LOCAL_PORT, IDC_TARGET_IP, IDC_FRAME_SIZE}) {
+      EXPECT_TRUE(Enabled(id)) << "control " << id;
+    }
+    EXPECT_FALSE(Enabled(IDC_SEND_DATA));
+  }
+  EXPECT_TRUE(m_messages.empty()) << "both ports pass the range check";
+}
+
+TEST_F(MainForm, APortEditThatIsNotAPortNumberOpensNoSocketAfterItsMessage) {
+  TargetLoopback();
+  // Not a number: the exchange's message, then nothing to send to.
+  Type(IDC_TARGET_PORT, "30x");
+  Click(IDC_START_PORT);
+  EXPECT_EQ(m_messages, std::vector<std::string>{"请输入一个整数。"});
+  EXPECT_EQ(Caption(IDC_START_PORT), "关闭端口");
+  EXPECT_FALSE(SocketOpen());
+  EXPECT_EQ(Doc()->GetTargetPort(), 0) << "no port that nobody typed";
+  Click(IDC_START_PORT);
+
+  // 70000 would be 4464 when cut to 16 bits.
+  m_messages.clear();
+  Type(IDC_TARGET_PORT, "70000");
+  Click(IDC_START_PORT);
+  EXPECT_EQ(m_messages, std::vector<std::string>{"请输入一个介于 1024 和 65535 之间的整数。"});
+  EXPECT_FALSE(SocketOpen());
+  EXPECT_EQ(Doc()->GetTargetPort(), 0);
+  Click(IDC_START_PORT);
+
+  // A local port beyond 16 bits would bind a port nobody typed.
+  m_messages.clear();
+  Type(IDC_TARGET_PORT, "3000");
+  Type(IDC_LOCAL_PORT, "-1");
+  Click(IDC_START_PORT);
+  EXPECT_EQ(m_messages, std::vector<std::string>{"请输入一个介于 1024 和 65535 之间的整数。"});
+  EXPECT_FALSE(SocketOpen());
+  EXPECT_EQ(Doc()->GetTargetPort(), 3000);
+}
+
+TEST_F(MainForm, ForwardsExactFramesToTheReceiverAndKeepsGoingAfterClosePort) {
+  LoopbackReceiver receiver;
+  ASSERT_TRUE(receiver.Open());
+  const std::uint16_t localPort = FreeLoopbackPort();
+  ASSERT_GT(localPort, 1024);
+  if (!ConnectCom3()) GTEST_SKIP() << "no pseudo-terminal available";
+
+  TargetLoopback();
+  Type(IDC_LOCAL_PORT, std::to_string(localPort).c_str());
+  Type(IDC_TARGET_PORT, std::to_string(receiver.Port()).c_str());
+  Select(IDC_FRAME_SIZE, 0);  // 128
+  Click(IDC_START_PORT);
+  ASSERT_TRUE(m_messages.empty());
+  ASSERT_TRUE(SocketOpen());
+  EXPECT_EQ(Doc()->GetTargetIp(), "127.0.0.1");
+
+  Click(IDC_SEND_DATA);
+  EXPECT_EQ(Caption(IDC_SEND_DATA), "停止发送");
+  EXPECT_EQ(Doc()->m_bForwarding.load(), 1);
+
+  const std::string sent = Pattern(300);
+  Feed(sent);
+  for (int frame = 0; frame < 2; ++frame) {
+    std::uint16_t from = 0;
+    const auto datagram = receiver.Receive(10000, &from);
+    ASSERT_TRUE(datagram.has_value()) << "frame " << frame;
+    EXPECT_EQ(*datagram, std::vector<std::uint8_t>(sent.begin() + frame * 128, sent.begin() + (frame + 1) * 128));
+    EXPECT_EQ(from, localPort);
+  }
+  EXPECT_FALSE(receiver.Receive(300).has_value()) << "44 bytes wait for the rest of their frame";
+  EXPECT_TRUE(WaitFor([&] { return StatValue(8) == "2帧" && StatValue(7) == "127.0.0.1"; })) << StatValue(8);
+
+  // Forwarding off: bytes are shown but never framed.
+  Click(IDC_SEND_DATA);
+  EXPECT_EQ(Caption(IDC_SEND_DATA), "发送数据");
+  Feed(Bytes(200, 'x'));
+  EXPECT_TRUE(WaitFor([&] { return Doc()->GetBytesReceived() == 500; }));
+  EXPECT_FALSE(receiver.Receive(300).has_value());
+
+  // On again, then "关闭端口": the socket and the flag stay, so the partial
+  // frame completes and goes to the same target.
+  Click(IDC_SEND_DATA);
+  Click(IDC_START_PORT);
+  EXPECT_EQ(Caption(IDC_START_PORT), "启动端口");
+  EXPECT_FALSE(Enabled(IDC_SEND_DATA));
+  EXPECT_EQ(Caption(IDC_SEND_DATA), "停止发送");
+  const std::string more = Pattern(84, 7);
+  Feed(more);
+  const auto third = receiver.Receive(10000);
+  ASSERT_TRUE(third.has_value());
+  std::vector<std::uint8_t> expected(sent.begin() + 256, sent.end());
+  expected.insert(expected.end(), more.begin(), more.end());
+  EXPECT_EQ(*third, expected);
+}
+
+TEST_F(MainForm, DisplayRefreshEmptiesThePanePast30000BytesAndAppendsAtTheEnd) {
+  if (!ConnectCom3()) GTEST_SKIP() << "no pseudo-terminal available";
+  Feed("abcdef");
+  ASSERT_TRUE(WaitFor([&] { return PaneText() == "abcdef"; }));
+
+  // The user clicks into the middle of the text: new bytes still go to the end.
+  auto* pane = qobject_cast<QPlainTextEdit*>(Control(IDC_RECEIVE_PANE));
+  ASSERT_NE(pane, nullptr);
+  QTextCursor cursor = pane->textCursor();
+  cursor.setPosition(2);
+  cursor.setPosition(4, QTextCursor::KeepAnchor);
+  pane->setTextCursor(cursor);
+  Feed("XYZ");
+  ASSERT_TRUE(WaitFor([&] { return PaneText().size() >= 9; }));
+  EXPECT_EQ(PaneText(), "abcdefXYZ");
+
+  // Exactly 30000 bytes since the pane was emptied: kept.
+  Feed(Bytes(30000 - 9, 'a'));
+  ASSERT_TRUE(WaitFor([&] { return PaneText().size() == 30000; })) << PaneText().size();
+  QTest::qWait(3 * DISPLAY_PERIOD_MS);
+  EXPECT_EQ(PaneText().size(), 30000u) << "30000 bytes do not empty the pane";
+
+  // One more tick with more than 30000: emptied, then that tick's text.
+  Feed("tail!");
+  ASSERT_TRUE(WaitFor([&] { return PaneText().size() < 30000; }));
+  EXPECT_EQ(PaneText(), "tail!");
+  EXPECT_EQ(Doc()->GetDisplayBytes(), 0u);
+
+  // Releasing drops what arrived since the last refresh.
+  Click(IDC_CONNECT_SERIAL);
+  EXPECT_EQ(Doc()->TakeDisplayText(), "");
+}
+
+TEST_F(MainForm, OpensTheConsoleFromCommandSettingsWhileThePortRuns) {
+  if (!ConnectCom3()) GTEST_SKIP() << "no pseudo-terminal available";
+  bool shown = false;
+  m_onDialog = [&](QDialog& dialog) {
+    shown = true;
+    EXPECT_EQ(QStringToGbk(dialog.windowTitle()), "串口命令");
+    EXPECT_EQ(Doc()->m_bCommandOpen.load(), 1);
+    CEdit* transcript = Doc()->m_commandDialog.GetDlgItemAs<CEdit>(IDC_TRANSCRIPT);
+    ASSERT_NE(transcript, nullptr);
+    Feed("$GPGGA");
+    EXPECT_TRUE(WaitFor([&] { return transcript->GetWindowText() == "\r\n$GPGGA"; }))
+        << transcript->GetWindowText();
+    // The main form's timers keep running behind the console.
+    EXPECT_TRUE(WaitFor([&] { return PaneText() == "$GPGGA"; })) << PaneText();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+  };
+  Click(IDC_COMMAND_SETTINGS);
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(Doc()->m_bCommandOpen.load(), 0);
+}
+
+}  // namespace

@@ -140,7 +140,11 @@ bool CStatusBar::IsPaneOn(int nIndex) const {
 CFormView::CFormView(const CDialogTemplate& formTemplate) : m_pTemplate(&formTemplate) {}
 
 CFormView::~CFormView() {
-  if (m_pFrame && m_pFrame->m_pActiveView == this) m_pFrame->m_pActiveView = nullptr;
+  // A view that goes before its frame leaves the frame's client area empty.
+  if (m_pFrame && m_pFrame->m_pActiveView == this) {
+    if (auto* framePeer = dynamic_cast<CFramePeer*>(m_pFrame->GetPeer())) framePeer->SetView(nullptr);
+    m_pFrame->m_pActiveView = nullptr;
+  }
 }
 
 int CFormView::Create(CFrameWnd* pParentFrame) {

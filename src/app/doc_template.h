@@ -19,7 +19,7 @@ class CQuillonDocTemplate {
  public:
   CQuillonDocTemplate(unsigned nIdResource, const std::string& templateString);
   // Runs CloseAllDocuments.
-  ~CQuillonDocTemplate();
+  virtual ~CQuillonDocTemplate();
   CQuillonDocTemplate(const CQuillonDocTemplate&) = delete;
   CQuillonDocTemplate& operator=(const CQuillonDocTemplate&) = delete;
 
@@ -49,6 +49,11 @@ class CQuillonDocTemplate {
   CQuillonDoc* GetDocument() const { return m_pDocument.get(); }
   CMainFrame* GetFrame() const { return m_pFrame.get(); }
   CQuillonView* GetView() const { return m_pView.get(); }
+
+ protected:
+  // The view class of the template: CQuillonView (a benchmark puts a
+  // subclass that watches the timers in its place).
+  virtual std::unique_ptr<CQuillonView> CreateView();
 
  private:
   bool CreateFrameAndView();

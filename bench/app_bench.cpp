@@ -1,0 +1,324 @@
+// How the main window keeps up while bytes pour in: a forked "device" writes
+// into a pseudo-terminal at the pace of 460800 baud (46080 bytes a second),
+// mapped as COM3; the real form connects it, starts the network port towards
+// a receiver on 127.0.0.1 and forwards 1024-byte frames. Reported: how late
+// the 200 ms display ticks and the 500 ms statistics ticks run (each tick's
+// interval minus its period; median and worst) and the process's CPU time
+// per second of wall time, first with the port open and silent, then under
+// load (all byte values, then GPS sentences). The device runs in its own
+// process, so its CPU is not counted.
+//
+// Usage: bench_app [seconds under load, default 20]
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/app_resources.h"
+#include "app/doc_template.h"
+#include "bridge/quillon_doc.h"
+#include "platform/config_dir.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
+#include "platform/window/qt/qt_backend.h"
+#include "ui/quillon_view.h"
+
+namespace {
+
+constexpr int kBytesPerSecond = 460800 / 10;  // 8 data bits, start and stop bit
+constexpr int kSlicesPerSecond = 100;
+
+using Clock = std::chrono::steady_clock;
+
+// The form, with the time of every tick written down before the tick runs.
+class TimedView : public CQuillonView {
+ public:
+  void OnTimer(unsigned nIdEvent) override {
+    if (m_bRecording) m_ticks[nIdEvent].push_back(Clock::now());
+    CQuillonView::OnTimer(nIdEvent);
+  }
+  void Record(bool on) {
+    if (on) m_ticks.clear();
+    m_bRecording = on;
+  }
+  std::map<unsigned, std::vector<Clock::time_point>> m_ticks;
+
+ private:
+  bool m_bRecording = false;
+};
+
+// The program's document template with the watched view in its place.
+class TimedTemplate : public CQuillonDocTemplate {
+ public:
+  TimedTemplate() : CQuillonDocTemplate(IDR_MAINFRAME, DocTemplateString()) {}
+
+ protected:
+  std::unique_ptr<CQuillonView> CreateView() override { return std::make_unique<TimedView>(); }
+};
+
+// What the device sends: every byte value in turn, or GPS sentences (digits
+// and commas without spaces, one long line in the receive pane).
+std::string DeviceStream(char kind) {
+  std::string out;
+  if (kind == 'b') {
+    for (int i = 0; i < 4096; ++i) out.push_back(static_cast<char>(i & 0xFF));
+    return out;
+  }
+  for (int n = 0; out.size() < 65536; ++n) {
+    char line[128];
+    std::snprintf(line, sizeof line, "$GPGGA,0812%02d.%d0,3954.%04d,N,11623.%04d,E,1,08,0.9,48.%d,M,-8.2,M,,*%02X\r\n",
+                  n % 60, n % 10, (n * 37) % 10000, (n * 53) % 10000, n % 10, (n * 7) & 0xFF);
+    out += line;
+  }
+  return out;
+}
+
+// The device: silent until told what to send ('b' or 't' on the pipe), then
+// writes its share every 10 ms on an absolute schedule, so a late slice is
+// caught up and the average rate is exact. Ends on SIGTERM.
+[[noreturn]] void RunDevice(int master, int commandPipe) {
+  char kind = 0;
+  if (read(commandPipe, &kind, 1) != 1) _exit(1);
+  fcntl(commandPipe, F_SETFL, fcntl(commandPipe, F_GETFL) | O_NONBLOCK);
+  std::string stream = DeviceStream(kind);
+  std::size_t at = 0;
+  const std::size_t slice = kBytesPerSecond / kSlicesPerSecond;
+  timespec due{};
+  clock_gettime(CLOCK_MONOTONIC, &due);
+  for (;;) {
+    char next = 0;
+    if (read(commandPipe, &next, 1) == 1) {
+      stream = DeviceStream(next);
+      at = 0;
+    }
+    for (std::size_t done = 0; done < slice;) {
+      const std::size_t want = std::min(slice - done, stream.size() - at);
+      const ssize_t n = write(master, stream.data() + at, want);
+      if (n <= 0) _exit(0);
+      done += static_cast<std::size_t>(n);
+      at = (at + static_cast<std::size_t>(n)) % stream.size();
+    }
+    due.tv_nsec += 1000000000L / kSlicesPerSecond;
+    if (due.tv_nsec >= 1000000000L) {
+      due.tv_nsec -= 1000000000L;
+      ++due.tv_sec;
+    }
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr);
+  }
+}
+
+unsigned FreeLoopbackPort() {
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  unsigned port = 0;
+  if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  if (fd >= 0) close(fd);
+  return port;
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU seconds of each thread of the process, by thread name.
+std::map<std::string, double> ThreadCpuSeconds() {
+  std::map<std::string, double> out;
+  const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    FILE* f = std::fopen((entry.path() / "stat").c_str(), "r");
+    if (f == nullptr) continue;
+    char line[1024] = {};
+    const bool read = std::fgets(line, sizeof line, f) != nullptr;
+    std::fclose(f);
+    if (!read) continue;
+    const char* open = std::strchr(line, '(');
+    const char* close = std::strrchr(line, ')');
+    if (open == nullptr || close == nullptr) continue;
+    unsigned long utime = 0;
+    unsigned long stime = 0;
+    // Fields after the name: state is field 3, utime 14, stime 15.
+    if (std::sscanf(close + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2) continue;
+    std::string name(open + 1, close);
+    if (entry.path().filename() == std::to_string(getpid())) name = "UI thread";
+    out[name] += static_cast<double>(utime + stime) / tick;
+  }
+  return out;
+}
+
+void RunEventLoopFor(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void Report(const char* phase, TimedView& view, double cpuSeconds, double wallSeconds) {
+  std::printf("%s: process CPU %.2f%% of one core\n", phase, 100.0 * cpuSeconds / wallSeconds);
+  for (const auto& [id, period] : {std::pair{DISPLAY_TIMER, DISPLAY_PERIOD_MS}, std::pair{STATS_TIMER, STATS_PERIOD_MS}}) {
+    const std::vector<Clock::time_point>& ticks = view.m_ticks[id];
+    std::vector<double> late;
+    for (std::size_t i = 1; i < ticks.size(); ++i) {
+      const double interval = std::chrono::duration<double, std::milli>(ticks[i] - ticks[i - 1]).count();
+      late.push_back(interval - period);
+    }
+    if (late.empty()) {
+      std::printf("  timer %u: no ticks\n", id);
+      continue;
+    }
+    std::sort(late.begin(), late.end());
+    std::printf("  timer %u (%u ms): %zu ticks, lateness median %.2f ms, worst %.2f ms\n", id, period, late.size(),
+                late[late.size() / 2], late.back());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+
+  int master = -1;
+  int slave = -1;
+  char slaveName[128] = {};
+  if (openpty(&master, &slave, slaveName, nullptr, nullptr) != 0) {
+    std::fprintf(stderr, "bench_app: no pseudo-terminal\n");
+    return 1;
+  }
+  int commandPipe[2];
+  if (pipe(commandPipe) != 0) return 1;
+  // The device process is forked before any thread or Qt object exists.
+  const pid_t device = fork();
+  if (device == 0) {
+    close(commandPipe[1]);
+    close(slave);
+    RunDevice(master, commandPipe[0]);
+  }
+  close(commandPipe[0]);
+  close(master);
+
+  char folder[] = "/tmp/quillon-bench-XXXXXX";
+  if (mkdtemp(folder) == nullptr) return 1;
+  SetConfigDirOverride(std::string(folder) + "/ConfigFile");
+  CreateDirectoryOneLevel(ConfigDir());
+  if (FILE* f = std::fopen((ConfigDir() + "/ports.ini").c_str(), "wb")) {
+    std::fprintf(f, "[Ports]\r\nCOM3=%s\r\n", slaveName);
+    std::fclose(f);
+  }
+
+  // A receiver on 127.0.0.1 that nobody reads: the frames' last stop.
+  const int sink = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (sink < 0 || bind(sink, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(sink, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    std::fprintf(stderr, "bench_app: no UDP socket on 127.0.0.1\n");
+    return 1;
+  }
+
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  EnsureQtApplication();
+  SetMessageBoxHandler([](const std::string& text) { std::fprintf(stderr, "message: %s\n", GbkToUtf8(text).c_str()); });
+
+  int status = 0;
+  {
+    TimedTemplate docTemplate;
+    CQuillonDoc* doc = docTemplate.OpenDocumentFile(nullptr, true);
+    auto* view = doc != nullptr ? static_cast<TimedView*>(docTemplate.GetView()) : nullptr;
+    if (view == nullptr) {
+      std::fprintf(stderr, "bench_app: no window\n");
+      return 1;
+    }
+
+    view->GetDlgItemAs<CComboBox>(IDC_SERIAL_PORT)->SetCurSel(2);  // COM3
+    view->GetDlgItemAs<CComboBox>(IDC_BAUD)->SetCurSel(0);         // 460800
+    view->GetDlgItemAs<CButton>(IDC_CONNECT_SERIAL)->Click();
+    view->m_ipTarget.SetAddress(127, 0, 0, 1);
+    view->SetDlgItemText(IDC_TARGET_PORT, StrFormat("%u", ntohs(address.sin_port)));
+    view->SetDlgItemText(IDC_LOCAL_PORT, StrFormat("%u", FreeLoopbackPort()));
+    view->GetDlgItemAs<CComboBox>(IDC_FRAME_SIZE)->SetCurSel(3);  // 1024
+    view->GetDlgItemAs<CButton>(IDC_START_PORT)->Click();
+    view->GetDlgItemAs<CButton>(IDC_SEND_DATA)->Click();
+    if (view->GetDlgItemText(IDC_CONNECT_SERIAL) != "释放串口") {
+      std::fprintf(stderr, "bench_app: the serial port did not open\n");
+      status = 1;
+    } else {
+      RunEventLoopFor(1000);  // settle
+      view->Record(true);
+      double cpu = CpuSeconds();
+      Clock::time_point start = Clock::now();
+      RunEventLoopFor(5000);
+      Report("port open, no bytes", *view, CpuSeconds() - cpu,
+             std::chrono::duration<double>(Clock::now() - start).count());
+
+      for (const auto& [kind, phase] : {std::pair{'b', "460800 baud, every byte value"},
+                                        std::pair{'t', "460800 baud, GPS sentences"}}) {
+        if (write(commandPipe[1], &kind, 1) != 1) status = 1;
+        RunEventLoopFor(1500);  // the stream settles, the pane fills
+        view->Record(true);
+        const std::map<std::string, double> threadsBefore = ThreadCpuSeconds();
+        const int bytesBefore = doc->GetBytesReceived();
+        const int framesBefore = doc->GetFramesSent();
+        cpu = CpuSeconds();
+        start = Clock::now();
+        RunEventLoopFor(seconds * 1000);
+        const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+        const double used = CpuSeconds() - cpu;
+        view->Record(false);
+        Report(phase, *view, used, wall);
+        for (const auto& [name, total] : ThreadCpuSeconds()) {
+          const auto before = threadsBefore.find(name);
+          const double spent = total - (before != threadsBefore.end() ? before->second : 0.0);
+          if (spent > 0.0) std::printf("    thread %-16s %.2f%% of one core\n", name.c_str(), 100.0 * spent / wall);
+        }
+        std::printf("  received %.0f bytes/s (the device sends %d), %.1f frames/s forwarded\n",
+                    (doc->GetBytesReceived() - bytesBefore) / wall, kBytesPerSecond,
+                    (doc->GetFramesSent() - framesBefore) / wall);
+      }
+    }
+
+    // The program's shutdown order while the device still sends: the view's
+    // window and timers, the frame, then the document (sink cleared, reader
+    // ended, then the socket).
+    const Clock::time_point closing = Clock::now();
+    docTemplate.CloseAllDocuments();
+    std::printf("close while bytes stream in: windows gone, reader ended, socket closed after %.1f ms\n",
+                std::chrono::duration<double, std::milli>(Clock::now() - closing).count());
+    kill(device, SIGTERM);
+    waitpid(device, nullptr, 0);
+  }
+  close(slave);
+  close(sink);
+  close(commandPipe[1]);
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  SetConfigDirOverride("");
+  return status;
+}

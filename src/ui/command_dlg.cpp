@@ -81,9 +81,6 @@ int CCommandDlg::OnInitDialog() {
 }
 
 // Reader thread.
-void CCommandDlg::AppendReceivedByte(unsigned int byte) { m_received.Append(byte); }
-
-// Reader thread.
 void CCommandDlg::PublishReceived() { m_received.Publish(); }
 
 void CCommandDlg::OnTimer(unsigned nIdEvent) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -41,7 +42,20 @@ class CReceivedText {
   // shown as itself for 0x20..0x7F and as a full stop otherwise, and a dollar
   // sign starts a new line ("\r\n$"). Takes no lock unless the staged text
   // reaches PUBLISH_AT. Does nothing while the transcript is closed.
-  void Append(unsigned int byte);
+  void Append(unsigned int byte) {
+    const std::uint32_t epoch = m_nOpenEpoch.load(std::memory_order_acquire);
+    if (epoch == 0) return;
+    if (epoch != m_nStagedEpoch) StartEpoch(epoch);
+    ++m_nStagedBytes;
+    unsigned char c = static_cast<unsigned char>(byte & 0xFF);
+    if (c < 0x20 || c > 0x7F) c = '.';
+    if (c == '$') {
+      m_staged[m_nStagedLength++] = '\r';
+      m_staged[m_nStagedLength++] = '\n';
+    }
+    m_staged[m_nStagedLength++] = static_cast<char>(c);
+    if (m_nStagedLength >= PUBLISH_AT) Publish();
+  }
   // Reader thread, after the last byte of a block (or any thread once the
   // reader has stopped): hands the staged text and count over. Takes the lock
   // briefly; cheap when nothing is staged.
@@ -68,8 +82,13 @@ class CReceivedText {
   std::string m_strPending;         // guarded by m_lock
   std::uint32_t m_nShownBytes = 0;  // guarded by m_lock
 
-  // Reader-private: what the bytes since the last Publish produced.
-  std::string m_strStaged;
+  // Reader thread: what an earlier opening staged is counted, not shown.
+  void StartEpoch(std::uint32_t epoch);
+
+  // Reader-private: what the bytes since the last Publish produced. A byte
+  // adds at most three characters, so PUBLISH_AT + 2 always has room.
+  char m_staged[PUBLISH_AT + 2];
+  std::size_t m_nStagedLength = 0;
   std::uint32_t m_nStagedBytes = 0;
   std::uint32_t m_nStagedEpoch = 0;
 };

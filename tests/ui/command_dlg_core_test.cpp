@@ -1,0 +1,47 @@
+#include "ui/command_dlg.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "bridge/quillon_doc.h"
+#include "platform/config_dir.h"
+
+namespace {
+
+// Without a window backend (the core build, the headless bridge) the console's
+// window never exists: the document may still run it and feed it bytes.
+TEST(CommandConsoleWithoutWindows, NeverShowsBytesAndDoesNotStayOpen) {
+  char pattern[] = "/tmp/quillon-console-core-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  SetConfigDirOverride(dir + "/ConfigFile");
+  {
+    CQuillonDoc doc;
+    CCommandDlg& console = doc.m_commandDialog;
+    doc.m_bCommandOpen.store(1);
+    EXPECT_EQ(console.DoModal(), IDCANCEL);
+    EXPECT_EQ(doc.m_bCommandOpen.load(), 0) << "a console that never came up is not open";
+
+    // Bytes that reach the console without its window are neither shown nor counted.
+    doc.m_bCommandOpen.store(1);
+    for (unsigned b : {0x24u, 0x41u, 0x0Du}) doc.OnSerialByte(b);
+    doc.OnSerialBlockEnd();
+    EXPECT_EQ(console.GetShownBytes(), 0u);
+    EXPECT_EQ(doc.GetBytesReceived(), 3);
+
+    // The history works all the same, in the configuration folder.
+    EXPECT_EQ(console.RememberCommand("AT+GMR"), 1);
+    CCommandSlots history;
+    EXPECT_EQ(console.LoadCommands(history), 0);
+    EXPECT_EQ(history[0], "AT+GMR");
+  }
+  unlink((dir + "/ConfigFile/CMDConfigure.ini").c_str());
+  rmdir((dir + "/ConfigFile").c_str());
+  rmdir(dir.c_str());
+  SetConfigDirOverride("");
+}
+
+}  // namespace

@@ -57,8 +57,6 @@ class CommandHistoryTest : public ::testing::Test {
 
 using Commands = std::vector<std::string>;
 
-TEST_F(CommandHistoryTest, LivesInTheConfigurationFolder) { EXPECT_EQ(m_path, m_dir + "/CMDConfigure.ini"); }
-
 TEST_F(CommandHistoryTest, MovesASentCommandToTheFront) {
   Store({"a", "b", "c"});
   RememberCommandInHistory("b", m_path);

@@ -45,6 +45,7 @@ class QuillonDocTest : public ::testing::Test {
     m_previousBox = SetMessageBoxHandler([this](const std::string& text) { m_boxes.push_back(text); });
     m_doc = std::make_unique<CQuillonDoc>();
     ASSERT_EQ(m_doc->OnNewDocument(), 1);
+    if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
   }
 
   void TearDown() override {
@@ -55,9 +56,8 @@ class QuillonDocTest : public ::testing::Test {
     rmdir(m_tempDir.c_str());
   }
 
-  // Opens the document's serial port on a fresh pty.
+  // Opens the document's serial port on the pty.
   void OpenPty() {
-    if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
     CParameters settings;
     settings.SetString("Port", m_pty.SlavePath());
     settings.SetString("Baud", "115200");
@@ -272,10 +272,42 @@ TEST_F(QuillonDocTest, FramesThatCannotBeSentAreCountedAndReportedAsFailed) {
   EXPECT_EQ(m_doc->SendFrame(m_doc->m_udp), 0) << "never more than the frame buffer";
 }
 
+// The frame size changes while bytes stream in: every datagram still holds
+// exactly the bytes collected for it, never a tail of zeros or old bytes.
+TEST_F(QuillonDocTest, FramesKeepTheirSizeWhileTheSettingsChange) {
+  OpenPty();
+  StartNetwork(128);
+  m_doc->m_bForwarding = 1;
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    std::vector<std::uint8_t> chunk(256);
+    for (int i = 0; i < 256; ++i) chunk[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i);
+    for (int round = 0; round < 400 && !stop.load(); ++round) {
+      if (!m_pty.Write(chunk)) break;
+    }
+  });
+  for (int change = 0; change < 200; ++change) {
+    m_doc->SetNetworkSettings(m_localPort, "127.0.0.1", m_receiver.Port(), change % 2 ? 128 : 256);
+    std::this_thread::yield();
+  }
+  stop = true;
+  writer.join();
+
+  int datagrams = 0;
+  UdpReceiver::Datagram got;
+  while (m_receiver.ReceiveFor(got, 200)) {
+    ++datagrams;
+    ASSERT_TRUE(got.bytes.size() == 128 || got.bytes.size() == 256) << got.bytes.size();
+    for (size_t i = 1; i < got.bytes.size(); ++i) {
+      ASSERT_EQ(got.bytes[i], static_cast<std::uint8_t>(got.bytes[i - 1] + 1)) << "datagram " << datagrams;
+    }
+  }
+  EXPECT_GT(datagrams, 0);
+}
+
 // Open and close the port while bytes pour in: once CloseSerial returns no
 // sink call may run (the sanitizer builds check the reader's state is ours).
 TEST_F(QuillonDocTest, ClosingWhileBytesStreamLeavesNoSinkCallRunning) {
-  if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
   StartNetwork(256);
   m_doc->m_bForwarding = 1;
   int flags = fcntl(m_pty.Master(), F_GETFL);

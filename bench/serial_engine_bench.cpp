@@ -97,6 +97,7 @@ int CountByte(unsigned int byte, void* context) {
 }
 
 struct Result {
+  double wakeupsPerMib = 0;  // reader wake-ups (engine and device only)
   double mibPerSecond = 0;
   double readerCpuMsPerMib = 0;
   double processCpuMsPerMib = 0;
@@ -105,7 +106,7 @@ struct Result {
 // Writes total bytes into the master while the reader set up by start
 // counts them; start returns false when the reader cannot be set up.
 bool RunOnce(std::size_t total, const std::function<bool(const std::string&, Tally&)>& start,
-             const std::function<void()>& stop, Result* result) {
+             const std::function<std::uint32_t()>& stop, Result* result) {
   Pty pty;
   if (!pty.Open()) return false;
   Tally tally;
@@ -127,12 +128,13 @@ bool RunOnce(std::size_t total, const std::function<bool(const std::string&, Tal
   tally.Wait();
   writer.join();
   const double cpu1 = ProcessCpu();
-  stop();
+  const std::uint32_t wakeups = stop();
 
   const double mib = static_cast<double>(total) / (1024.0 * 1024.0);
   result->mibPerSecond = mib / (tally.lastWall - wall0);
   result->readerCpuMsPerMib = (tally.lastCpu - tally.firstCpu) * 1000.0 / mib;
   result->processCpuMsPerMib = (cpu1 - cpu0) * 1000.0 / mib;
+  result->wakeupsPerMib = wakeups / mib;
   return true;
 }
 
@@ -168,10 +170,11 @@ struct DiscardReader {
     });
     return true;
   }
-  void Stop() {
+  std::uint32_t Stop() {
     if (thread.joinable()) thread.join();
     if (fd >= 0) close(fd);
     fd = -1;
+    return 0;
   }
 };
 
@@ -185,7 +188,7 @@ int main(int argc, char** argv) {
   struct Mode {
     const char* name;
     std::function<bool(const std::string&, Tally&)> start;
-    std::function<void()> stop;
+    std::function<std::uint32_t()> stop;
     std::vector<Result> results;
   };
   DiscardReader discard;
@@ -195,14 +198,19 @@ int main(int argc, char** argv) {
   modes.push_back({"discard", [&](const std::string& path, Tally& tally) {
                      return discard.Start(path, tally);
                    },
-                   [&] { discard.Stop(); }, {}});
+                   [&] { return discard.Stop(); }, {}});
   modes.push_back({"engine", [&](const std::string& path, Tally& tally) {
                      engine = std::make_unique<CSerialPort>();
                      if (!engine->Open(path, "460800", "无", "8", "1", 0x1B)) return false;
                      engine->SetReceiveCallback(&CountByte, &tally);
                      return true;
                    },
-                   [&] { engine.reset(); }, {}});
+                   [&] {
+                     const std::uint32_t wakeups = engine->GetReaderWakeups();
+                     engine.reset();
+                     return wakeups;
+                   },
+                   {}});
   modes.push_back({"device", [&](const std::string& path, Tally& tally) {
                      device = std::make_unique<CDeviceSerial>();
                      CParameters settings;
@@ -214,7 +222,12 @@ int main(int argc, char** argv) {
                      device->SetDataSink(&CountByte, &tally);
                      return device->Start(settings, nullptr) == 1;
                    },
-                   [&] { device.reset(); }, {}});
+                   [&] {
+                     const std::uint32_t wakeups = device->GetReaderWakeups();
+                     device.reset();
+                     return wakeups;
+                   },
+                   {}});
 
   std::printf("%zu MiB through a pseudo-terminal, %d runs, modes interleaved\n", mib, runs);
   for (int run = 0; run < runs; ++run) {
@@ -227,16 +240,18 @@ int main(int argc, char** argv) {
       mode.results.push_back(result);
     }
   }
-  std::printf("%-8s %10s %22s %23s\n", "mode", "MiB/s", "reader CPU ms/MiB", "process CPU ms/MiB");
+  std::printf("%-8s %10s %22s %23s %16s\n", "mode", "MiB/s", "reader CPU ms/MiB",
+              "process CPU ms/MiB", "wake-ups/MiB");
   for (const Mode& mode : modes) {
-    std::vector<double> speed, reader, process;
+    std::vector<double> speed, reader, process, wakeups;
     for (const Result& r : mode.results) {
+      wakeups.push_back(r.wakeupsPerMib);
       speed.push_back(r.mibPerSecond);
       reader.push_back(r.readerCpuMsPerMib);
       process.push_back(r.processCpuMsPerMib);
     }
-    std::printf("%-8s %10.1f %22.2f %23.2f\n", mode.name, Median(speed), Median(reader),
-                Median(process));
+    std::printf("%-8s %10.1f %22.2f %23.2f %16.0f\n", mode.name, Median(speed), Median(reader),
+                Median(process), Median(wakeups));
   }
   std::printf("targets for engine: >= 100 MiB/s, <= 8 ms reader CPU per MiB (medians)\n");
   return 0;

@@ -8,9 +8,15 @@
 // schedule; prints the time from the write of a frame's last byte to the
 // arrival of its datagram (p50, p99) and the bridge's CPU seconds per MiB.
 //
+// For scale, each flood run is preceded by a bare relay (read the pty, one
+// sendto per 256 bytes, nothing else) on the same machine at the same moment:
+// the kernel's share that any relay pays here.
+//
 // Usage: bench_bridge_bench [--runs N] [--latency-seconds S] [--mib M]
 // Medians over the runs are printed last.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -37,6 +43,21 @@ std::int64_t NowNs() {
   timespec t {};
   clock_gettime(CLOCK_MONOTONIC, &t);
   return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// Number of read calls a process has made so far (syscr), or -1.
+long long ProcessReadCalls(pid_t pid) {
+  std::string path = "/proc/" + std::to_string(pid) + "/io";
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (file == nullptr) return -1;
+  long long value = -1;
+  char key[64];
+  long long number = 0;
+  while (std::fscanf(file, "%63s %lld", key, &number) == 2) {
+    if (std::strcmp(key, "syscr:") == 0) value = number;
+  }
+  std::fclose(file);
+  return value;
 }
 
 // CPU time of every thread of a process, in nanoseconds (the first field of
@@ -118,6 +139,61 @@ struct Rig {
   }
 };
 
+// Receives the flood on 127.0.0.1 and checks every datagram against the
+// bytes written, in order.
+class FloodChecker {
+ public:
+  FloodChecker(UdpReceiver& receiver, const std::vector<std::uint8_t>& data)
+      : m_receiver(receiver), m_data(data), m_thread([this] { Run(); }) {}
+  // Waits until everything arrived or nothing came for 3 seconds.
+  void Join() { m_thread.join(); }
+  std::size_t Received() const { return m_received; }
+  bool Damaged() const { return m_damaged; }
+  std::int64_t LastArrivalNs() const { return m_lastArrival; }
+
+ private:
+  void Run() {
+    constexpr int kBatch = 64;
+    std::vector<std::uint8_t> buffers(kBatch * 2048);
+    mmsghdr messages[kBatch];
+    iovec vectors[kBatch];
+    timeval timeout {0, 200000};
+    setsockopt(m_receiver.Fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    std::int64_t quietSince = NowNs();
+    const std::size_t total = m_data.size();
+    while (m_received < total) {
+      for (int i = 0; i < kBatch; ++i) {
+        vectors[i] = {buffers.data() + i * 2048, 2048};
+        messages[i] = {};
+        messages[i].msg_hdr.msg_iov = &vectors[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+      }
+      int n = recvmmsg(m_receiver.Fd(), messages, kBatch, MSG_WAITFORONE, nullptr);
+      if (n <= 0) {
+        if (NowNs() - quietSince > 3000000000LL) break;  // nothing for 3 s: bytes were lost
+        continue;
+      }
+      quietSince = NowNs();
+      for (int i = 0; i < n; ++i) {
+        std::size_t length = messages[i].msg_len;
+        if (length != kFrame || m_received + length > total ||
+            std::memcmp(buffers.data() + i * 2048, m_data.data() + m_received, length) != 0) {
+          m_damaged = true;
+        }
+        m_received += length;
+      }
+      m_lastArrival = quietSince;
+    }
+  }
+
+  UdpReceiver& m_receiver;
+  const std::vector<std::uint8_t>& m_data;
+  std::size_t m_received = 0;
+  bool m_damaged = false;
+  std::int64_t m_lastArrival = 0;
+  std::thread m_thread;
+};
+
 struct ThroughputResult {
   bool ok = false;
   double mibPerSecond = 0;
@@ -128,61 +204,84 @@ ThroughputResult RunThroughput(const std::vector<std::uint8_t>& data) {
   ThroughputResult result;
   Rig rig;
   if (!rig.Start("115200")) return result;
-  const std::size_t total = data.size();
-
-  std::atomic<std::size_t> received{0};
-  std::atomic<bool> damaged{false};
-  std::atomic<std::int64_t> lastArrival{0};
-  std::thread receiver([&] {
-    constexpr int kBatch = 64;
-    std::vector<std::uint8_t> buffers(kBatch * 2048);
-    mmsghdr messages[kBatch];
-    iovec vectors[kBatch];
-    timeval timeout {0, 200000};
-    setsockopt(rig.receiver.Fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    std::int64_t quietSince = NowNs();
-    std::size_t offset = 0;
-    while (offset < total) {
-      for (int i = 0; i < kBatch; ++i) {
-        vectors[i] = {buffers.data() + i * 2048, 2048};
-        messages[i] = {};
-        messages[i].msg_hdr.msg_iov = &vectors[i];
-        messages[i].msg_hdr.msg_iovlen = 1;
-      }
-      int n = recvmmsg(rig.receiver.Fd(), messages, kBatch, MSG_WAITFORONE, nullptr);
-      if (n <= 0) {
-        if (NowNs() - quietSince > 3000000000LL) break;  // nothing for 3 s: bytes were lost
-        continue;
-      }
-      quietSince = NowNs();
-      for (int i = 0; i < n; ++i) {
-        std::size_t length = messages[i].msg_len;
-        if (length != kFrame || offset + length > total ||
-            std::memcmp(buffers.data() + i * 2048, data.data() + offset, length) != 0) {
-          damaged = true;
-        }
-        offset += length;
-      }
-      received = offset;
-      lastArrival = quietSince;
-    }
-  });
-
+  FloodChecker checker(rig.receiver, data);
   const std::int64_t cpuBefore = ProcessCpuNs(rig.bridge.Pid());
+  const long long readsBefore = ProcessReadCalls(rig.bridge.Pid());
   const std::int64_t start = NowNs();
   bool written = rig.pty.Write(data.data(), data.size());
-  receiver.join();
+  checker.Join();
   const std::int64_t cpuAfter = ProcessCpuNs(rig.bridge.Pid());
+  const long long reads = ProcessReadCalls(rig.bridge.Pid()) - readsBefore;
   bool clean = rig.Stop();
 
-  const double mib = static_cast<double>(total) / (1 << 20);
-  const double seconds = static_cast<double>(lastArrival.load() - start) / 1e9;
-  result.mibPerSecond = mib / seconds;
+  const double mib = static_cast<double>(data.size()) / (1 << 20);
+  result.mibPerSecond = mib / (static_cast<double>(checker.LastArrivalNs() - start) / 1e9);
   result.cpuMsPerMib = static_cast<double>(cpuAfter - cpuBefore) / 1e6 / mib;
-  result.ok = written && clean && !damaged && received == total;
-  std::printf("throughput: %.1f MiB/s, %.2f ms CPU per MiB, %zu of %zu bytes%s%s\n", result.mibPerSecond,
-              result.cpuMsPerMib, received.load(), total, damaged ? ", DAMAGED" : "",
-              clean ? "" : ", unclean stop");
+  result.ok = written && clean && !checker.Damaged() && checker.Received() == data.size();
+  std::printf("bridge flood: %.1f MiB/s, %.2f ms CPU per MiB, %.0f bytes per read, %zu of %zu bytes%s%s\n",
+              result.mibPerSecond, result.cpuMsPerMib, static_cast<double>(data.size()) / static_cast<double>(reads),
+              checker.Received(), data.size(), checker.Damaged() ? ", DAMAGED" : "", clean ? "" : ", unclean stop");
+  return result;
+}
+
+// The floor under the bridge on this machine at this moment: a bare relay
+// thread that reads the pty 4096 bytes at a time and sends each 256 bytes
+// with one sendto, with no per-byte work at all.
+ThroughputResult RunBareRelay(const std::vector<std::uint8_t>& data) {
+  ThroughputResult result;
+  PtyPair pty;
+  UdpReceiver receiver;
+  if (!pty.Open() || !receiver.Open()) return result;
+  int port = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  int out = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+  if (port < 0 || out < 0) return result;
+  sockaddr_in target {};
+  target.sin_family = AF_INET;
+  target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  target.sin_port = htons(receiver.Port());
+
+  FloodChecker checker(receiver, data);
+  std::int64_t relayCpuNs = 0;
+  std::size_t relayReads = 1;
+  std::thread relay([&] {
+    std::uint8_t frame[kFrame];
+    std::size_t fill = 0, relayed = 0, reads = 0;
+    std::uint8_t buffer[4096];
+    while (relayed < data.size()) {
+      pollfd p {port, POLLIN, 0};
+      if (poll(&p, 1, 3000) <= 0) break;
+      ssize_t n = read(port, buffer, sizeof buffer);
+      if (n <= 0) break;
+      ++reads;
+      for (ssize_t i = 0; i < n; ++i) {
+        frame[fill++] = buffer[i];
+        if (fill == kFrame) {
+          sendto(out, frame, kFrame, 0, reinterpret_cast<sockaddr*>(&target), sizeof target);
+          fill = 0;
+        }
+      }
+      relayed += static_cast<std::size_t>(n);
+    }
+    timespec used {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+    relayCpuNs = static_cast<std::int64_t>(used.tv_sec) * 1000000000 + used.tv_nsec;
+    relayReads = reads;
+  });
+  const std::int64_t start = NowNs();
+  bool written = pty.Write(data.data(), data.size());
+  checker.Join();
+  relay.join();
+  close(port);
+  close(out);
+
+  const double mib = static_cast<double>(data.size()) / (1 << 20);
+  result.mibPerSecond = mib / (static_cast<double>(checker.LastArrivalNs() - start) / 1e9);
+  result.cpuMsPerMib = static_cast<double>(relayCpuNs) / 1e6 / mib;
+  result.ok = written && !checker.Damaged() && checker.Received() == data.size();
+  std::printf("bare relay:   %.1f MiB/s, %.2f ms CPU per MiB, %.0f bytes per read, %zu of %zu bytes\n",
+              result.mibPerSecond, result.cpuMsPerMib,
+              static_cast<double>(data.size()) / static_cast<double>(std::max<std::size_t>(relayReads, 1)),
+              checker.Received(), data.size());
   return result;
 }
 
@@ -272,8 +371,11 @@ int main(int argc, char** argv) {
   const std::vector<std::uint8_t> data = TestBytes(static_cast<std::size_t>(mib) << 20);
 
   bool allOk = true;
-  std::vector<double> rates, cpu;
+  std::vector<double> rates, cpu, floorRates, floorCpu;
   for (int r = 0; r < runs; ++r) {
+    ThroughputResult floor = RunBareRelay(data);
+    floorRates.push_back(floor.mibPerSecond);
+    floorCpu.push_back(floor.cpuMsPerMib);
     ThroughputResult t = RunThroughput(data);
     allOk = allOk && t.ok;
     rates.push_back(t.mibPerSecond);
@@ -289,8 +391,8 @@ int main(int argc, char** argv) {
   }
   std::printf("\nmedians of %d runs (%d MiB flood, %.0f s at 460800 baud, %d-byte frames):\n", runs, mib,
               latencySeconds, kFrame);
-  std::printf("  throughput            %.1f MiB/s\n", Median(rates));
-  std::printf("  CPU per MiB (flood)   %.2f ms\n", Median(cpu));
+  std::printf("  throughput            %.1f MiB/s   (bare relay %.1f MiB/s)\n", Median(rates), Median(floorRates));
+  std::printf("  CPU per MiB (flood)   %.2f ms   (bare relay %.2f ms)\n", Median(cpu), Median(floorCpu));
   std::printf("  CPU per MiB (460800)  %.3f s\n", Median(cpuSlow));
   std::printf("  frame latency p50     %.0f us\n", Median(p50));
   std::printf("  frame latency p99     %.0f us\n", Median(p99));

@@ -1,22 +1,26 @@
 // Headless bridge benchmark: a pty stands in for the serial port, the bridge
 // runs as its own process, a receiver on 127.0.0.1 checks every datagram.
 //
-// Throughput: floods 64 MiB through the pty in 256-byte frames as fast as the
-// bridge takes it; prints MiB/s and the bridge's CPU milliseconds per MiB, and
-// fails the run if one byte is lost or changed.
-// Latency: 46,080 bytes/s (460800 baud) written in 32-byte chunks on a fixed
+// Flood: 64 MiB through the pty in 256-byte frames as fast as the bridge takes
+// them; prints MiB/s and the bridge's CPU milliseconds per MiB, and fails the
+// run if one byte is lost or changed.
+// Paced: 46,080 bytes/s (460800 baud) written in 32-byte chunks on a fixed
 // schedule; prints the time from the write of a frame's last byte to the
 // arrival of its datagram (p50, p99) and the bridge's CPU seconds per MiB.
 //
-// For scale, each flood run is preceded by a bare relay (read the pty, one
-// sendto per 256 bytes, nothing else) on the same machine at the same moment:
-// the kernel's share that any relay pays here.
+// For scale, every run is repeated with a bare relay in place of the bridge: a
+// thread that reads the pty 4096 bytes at a time and sends each 256 bytes with
+// one sendto, with no per-byte work at all. It is what the kernel charges any
+// relay on this machine at this moment.
 //
-// Usage: bench_bridge_bench [--runs N] [--latency-seconds S] [--mib M]
+// Usage: bench_bridge_bench [--runs N] [--paced-seconds S] [--mib M]
 // Medians over the runs are printed last.
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -27,7 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,19 +49,10 @@ std::int64_t NowNs() {
   return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
-// Number of read calls a process has made so far (syscr), or -1.
-long long ProcessReadCalls(pid_t pid) {
-  std::string path = "/proc/" + std::to_string(pid) + "/io";
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) return -1;
-  long long value = -1;
-  char key[64];
-  long long number = 0;
-  while (std::fscanf(file, "%63s %lld", key, &number) == 2) {
-    if (std::strcmp(key, "syscr:") == 0) value = number;
-  }
-  std::fclose(file);
-  return value;
+std::int64_t ClockNs(clockid_t clock) {
+  timespec t {};
+  if (clock_gettime(clock, &t) != 0) return -1;
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
 // CPU time of every thread of a process, in nanoseconds (the first field of
@@ -106,41 +101,112 @@ double Percentile(std::vector<double> values, double p) {
   return values[std::min(index, values.size() - 1)];
 }
 
-// One bridge process on a fresh pty, sending to a fresh receiver.
-struct Rig {
-  PtyPair pty;
-  UdpReceiver receiver;
-  BridgeProcess bridge;
-  std::string configDir;
+// Something that forwards the pty's bytes to the receiver in 256-byte frames.
+class Relay {
+ public:
+  virtual ~Relay() = default;
+  virtual const char* Name() const = 0;
+  // Starts forwarding from the pty slave at path to 127.0.0.1:port.
+  virtual bool Start(const std::string& path, std::uint16_t port, const char* baud) = 0;
+  // CPU time used so far, in nanoseconds.
+  virtual std::int64_t CpuNs() = 0;
+  // Stops; false if it did not end cleanly.
+  virtual bool Stop() = 0;
+};
 
-  bool Start(const char* baud) {
+class BridgeRelay : public Relay {
+ public:
+  const char* Name() const override { return "bridge"; }
+  bool Start(const std::string& path, std::uint16_t port, const char* baud) override {
     char pattern[] = "/tmp/quillon-bench-XXXXXX";
     if (mkdtemp(pattern) == nullptr) return false;
-    configDir = pattern;
-    if (!pty.Open() || !receiver.Open()) return false;
-    std::vector<std::string> args = {"--port", pty.SlavePath(), "--baud", baud, "--frame", std::to_string(kFrame),
-                                     "--target", "127.0.0.1:" + std::to_string(receiver.Port()),
-                                     "--local-port", std::to_string(FreeUdpPort()), "--config-dir", configDir};
-    if (!bridge.Start(QUILLON_BRIDGE_EXE, args)) return false;
-    std::string line;
-    if (!bridge.ReadLine(line, 30000)) {
-      std::fprintf(stderr, "bridge did not start: %s\n", bridge.ReadAllErrors().c_str());
+    m_configDir = pattern;
+    std::vector<std::string> args = {"--port", path, "--baud", baud, "--frame", std::to_string(kFrame),
+                                     "--target", "127.0.0.1:" + std::to_string(port),
+                                     "--local-port", std::to_string(FreeUdpPort()), "--config-dir", m_configDir};
+    if (!m_bridge.Start(QUILLON_BRIDGE_EXE, args)) return false;
+    std::string line;  // the bridge says when it forwards
+    if (!m_bridge.ReadLine(line, 30000)) {
+      std::fprintf(stderr, "bridge did not start: %s\n", m_bridge.ReadAllErrors().c_str());
       return false;
     }
     return true;
   }
-
-  // Stops the bridge; false if it did not end cleanly.
-  bool Stop() {
-    bridge.Signal(SIGTERM);
-    bool clean = bridge.Wait(30000) == 0;
-    rmdir(configDir.c_str());
+  std::int64_t CpuNs() override { return ProcessCpuNs(m_bridge.Pid()); }
+  bool Stop() override {
+    m_bridge.Signal(SIGTERM);
+    bool clean = m_bridge.Wait(30000) == 0;
+    rmdir(m_configDir.c_str());
     return clean;
   }
+
+ private:
+  BridgeProcess m_bridge;
+  std::string m_configDir;
+};
+
+class BareRelay : public Relay {
+ public:
+  ~BareRelay() override { Stop(); }
+  const char* Name() const override { return "bare relay"; }
+  bool Start(const std::string& path, std::uint16_t port, const char* baud) override {
+    m_port = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    m_socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
+    m_stop = eventfd(0, EFD_CLOEXEC);
+    if (m_port < 0 || m_socket < 0 || m_stop < 0) return false;
+    m_target.sin_family = AF_INET;
+    m_target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    m_target.sin_port = htons(port);
+    m_thread = std::thread([this] { Run(); });
+    return pthread_getcpuclockid(m_thread.native_handle(), &m_clock) == 0;
+  }
+  std::int64_t CpuNs() override { return ClockNs(m_clock); }
+  bool Stop() override {
+    if (m_thread.joinable()) {
+      std::uint64_t one = 1;
+      if (write(m_stop, &one, sizeof one) < 0) return false;
+      m_thread.join();
+    }
+    for (int* fd : {&m_port, &m_socket, &m_stop}) {
+      if (*fd >= 0) close(*fd);
+      *fd = -1;
+    }
+    return true;
+  }
+
+ private:
+  void Run() {
+    std::uint8_t frame[kFrame];
+    std::size_t fill = 0;
+    std::uint8_t buffer[4096];
+    for (;;) {
+      pollfd fds[2] = {{m_stop, POLLIN, 0}, {m_port, POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0 || fds[0].revents != 0) return;
+      ssize_t n = read(m_port, buffer, sizeof buffer);
+      if (n <= 0) return;
+      for (ssize_t i = 0; i < n; ++i) {
+        frame[fill++] = buffer[i];
+        if (fill == kFrame) {
+          sendto(m_socket, frame, kFrame, 0, reinterpret_cast<sockaddr*>(&m_target), sizeof m_target);
+          fill = 0;
+        }
+      }
+    }
+  }
+
+  int m_port = -1;
+  int m_socket = -1;
+  int m_stop = -1;
+  sockaddr_in m_target {};
+  std::thread m_thread;
+  clockid_t m_clock {};
 };
 
 // Receives the flood on 127.0.0.1 and checks every datagram against the
-// bytes written, in order.
+// bytes written, in order. It drains its socket every millisecond rather than
+// sleeping in recv: a receiver on another host costs the sender nothing, but
+// one waiting on this host would add a wake-up to most of the sender's sends.
+// The socket's 4 MiB buffer holds far more than a millisecond of the flood.
 class FloodChecker {
  public:
   FloodChecker(UdpReceiver& receiver, const std::vector<std::uint8_t>& data)
@@ -157,8 +223,6 @@ class FloodChecker {
     std::vector<std::uint8_t> buffers(kBatch * 2048);
     mmsghdr messages[kBatch];
     iovec vectors[kBatch];
-    timeval timeout {0, 200000};
-    setsockopt(m_receiver.Fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     std::int64_t quietSince = NowNs();
     const std::size_t total = m_data.size();
     while (m_received < total) {
@@ -168,9 +232,10 @@ class FloodChecker {
         messages[i].msg_hdr.msg_iov = &vectors[i];
         messages[i].msg_hdr.msg_iovlen = 1;
       }
-      int n = recvmmsg(m_receiver.Fd(), messages, kBatch, MSG_WAITFORONE, nullptr);
+      int n = recvmmsg(m_receiver.Fd(), messages, kBatch, MSG_DONTWAIT, nullptr);
       if (n <= 0) {
         if (NowNs() - quietSince > 3000000000LL) break;  // nothing for 3 s: bytes were lost
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
         continue;
       }
       quietSince = NowNs();
@@ -194,124 +259,64 @@ class FloodChecker {
   std::thread m_thread;
 };
 
-struct ThroughputResult {
+struct FloodResult {
   bool ok = false;
   double mibPerSecond = 0;
   double cpuMsPerMib = 0;
 };
 
-ThroughputResult RunThroughput(const std::vector<std::uint8_t>& data) {
-  ThroughputResult result;
-  Rig rig;
-  if (!rig.Start("115200")) return result;
-  FloodChecker checker(rig.receiver, data);
-  const std::int64_t cpuBefore = ProcessCpuNs(rig.bridge.Pid());
-  const long long readsBefore = ProcessReadCalls(rig.bridge.Pid());
+FloodResult RunFlood(Relay& relay, const std::vector<std::uint8_t>& data) {
+  FloodResult result;
+  PtyPair pty;
+  UdpReceiver receiver;
+  if (!pty.Open() || !receiver.Open() || !relay.Start(pty.SlavePath(), receiver.Port(), "115200")) return result;
+  FloodChecker checker(receiver, data);
+  const std::int64_t cpuBefore = relay.CpuNs();
   const std::int64_t start = NowNs();
-  bool written = rig.pty.Write(data.data(), data.size());
+  bool written = pty.Write(data.data(), data.size());
   checker.Join();
-  const std::int64_t cpuAfter = ProcessCpuNs(rig.bridge.Pid());
-  const long long reads = ProcessReadCalls(rig.bridge.Pid()) - readsBefore;
-  bool clean = rig.Stop();
+  const std::int64_t cpuAfter = relay.CpuNs();
+  bool clean = relay.Stop();
 
   const double mib = static_cast<double>(data.size()) / (1 << 20);
   result.mibPerSecond = mib / (static_cast<double>(checker.LastArrivalNs() - start) / 1e9);
   result.cpuMsPerMib = static_cast<double>(cpuAfter - cpuBefore) / 1e6 / mib;
   result.ok = written && clean && !checker.Damaged() && checker.Received() == data.size();
-  std::printf("bridge flood: %.1f MiB/s, %.2f ms CPU per MiB, %.0f bytes per read, %zu of %zu bytes%s%s\n",
-              result.mibPerSecond, result.cpuMsPerMib, static_cast<double>(data.size()) / static_cast<double>(reads),
-              checker.Received(), data.size(), checker.Damaged() ? ", DAMAGED" : "", clean ? "" : ", unclean stop");
+  std::printf("%-10s flood: %.1f MiB/s, %.2f ms CPU per MiB, %zu of %zu bytes%s%s\n", relay.Name(),
+              result.mibPerSecond, result.cpuMsPerMib, checker.Received(), data.size(),
+              checker.Damaged() ? ", DAMAGED" : "", clean ? "" : ", unclean stop");
   return result;
 }
 
-// The floor under the bridge on this machine at this moment: a bare relay
-// thread that reads the pty 4096 bytes at a time and sends each 256 bytes
-// with one sendto, with no per-byte work at all.
-ThroughputResult RunBareRelay(const std::vector<std::uint8_t>& data) {
-  ThroughputResult result;
-  PtyPair pty;
-  UdpReceiver receiver;
-  if (!pty.Open() || !receiver.Open()) return result;
-  int port = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  int out = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-  if (port < 0 || out < 0) return result;
-  sockaddr_in target {};
-  target.sin_family = AF_INET;
-  target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  target.sin_port = htons(receiver.Port());
-
-  FloodChecker checker(receiver, data);
-  std::int64_t relayCpuNs = 0;
-  std::size_t relayReads = 1;
-  std::thread relay([&] {
-    std::uint8_t frame[kFrame];
-    std::size_t fill = 0, relayed = 0, reads = 0;
-    std::uint8_t buffer[4096];
-    while (relayed < data.size()) {
-      pollfd p {port, POLLIN, 0};
-      if (poll(&p, 1, 3000) <= 0) break;
-      ssize_t n = read(port, buffer, sizeof buffer);
-      if (n <= 0) break;
-      ++reads;
-      for (ssize_t i = 0; i < n; ++i) {
-        frame[fill++] = buffer[i];
-        if (fill == kFrame) {
-          sendto(out, frame, kFrame, 0, reinterpret_cast<sockaddr*>(&target), sizeof target);
-          fill = 0;
-        }
-      }
-      relayed += static_cast<std::size_t>(n);
-    }
-    timespec used {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
-    relayCpuNs = static_cast<std::int64_t>(used.tv_sec) * 1000000000 + used.tv_nsec;
-    relayReads = reads;
-  });
-  const std::int64_t start = NowNs();
-  bool written = pty.Write(data.data(), data.size());
-  checker.Join();
-  relay.join();
-  close(port);
-  close(out);
-
-  const double mib = static_cast<double>(data.size()) / (1 << 20);
-  result.mibPerSecond = mib / (static_cast<double>(checker.LastArrivalNs() - start) / 1e9);
-  result.cpuMsPerMib = static_cast<double>(relayCpuNs) / 1e6 / mib;
-  result.ok = written && !checker.Damaged() && checker.Received() == data.size();
-  std::printf("bare relay:   %.1f MiB/s, %.2f ms CPU per MiB, %.0f bytes per read, %zu of %zu bytes\n",
-              result.mibPerSecond, result.cpuMsPerMib,
-              static_cast<double>(data.size()) / static_cast<double>(std::max<std::size_t>(relayReads, 1)),
-              checker.Received(), data.size());
-  return result;
-}
-
-struct LatencyResult {
+struct PacedResult {
   bool ok = false;
   double p50Us = 0;
   double p99Us = 0;
   double cpuSecondsPerMib = 0;
 };
 
-LatencyResult RunLatency(double seconds) {
-  LatencyResult result;
-  Rig rig;
-  if (!rig.Start("460800")) return result;
+PacedResult RunPaced(Relay& relay, double seconds) {
+  PacedResult result;
+  PtyPair pty;
+  UdpReceiver receiver;
+  if (!pty.Open() || !receiver.Open() || !relay.Start(pty.SlavePath(), receiver.Port(), "460800")) return result;
   constexpr int kChunk = 32;
   constexpr int kRate = 46080;
   const std::int64_t periodNs = 1000000000LL * kChunk / kRate;  // 694,444 ns
   const int frames = static_cast<int>(seconds * kRate / kFrame);
   const std::vector<std::uint8_t> data = TestBytes(static_cast<std::size_t>(frames) * kFrame);
 
+  // The receiver sleeps in recv here: latency is what is measured.
   std::vector<std::int64_t> written(static_cast<size_t>(frames), 0);
   std::vector<std::int64_t> arrived(static_cast<size_t>(frames), 0);
   std::atomic<bool> damaged{false};
-  std::thread receiver([&] {
+  std::thread receiverThread([&] {
     timeval timeout {0, 200000};
-    setsockopt(rig.receiver.Fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    setsockopt(receiver.Fd(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     std::uint8_t buffer[2048];
     std::int64_t quietSince = NowNs();
     for (int frame = 0; frame < frames;) {
-      ssize_t n = recv(rig.receiver.Fd(), buffer, sizeof buffer, 0);
+      ssize_t n = recv(receiver.Fd(), buffer, sizeof buffer, 0);
       std::int64_t now = NowNs();
       if (n < 0) {
         if (now - quietSince > 3000000000LL) break;
@@ -325,7 +330,7 @@ LatencyResult RunLatency(double seconds) {
     }
   });
 
-  const std::int64_t cpuBefore = ProcessCpuNs(rig.bridge.Pid());
+  const std::int64_t cpuBefore = relay.CpuNs();
   const std::int64_t start = NowNs() + 1000000;
   const int chunks = frames * (kFrame / kChunk);
   for (int k = 0; k < chunks; ++k) {
@@ -333,12 +338,12 @@ LatencyResult RunLatency(double seconds) {
     timespec at {static_cast<time_t>(due / 1000000000), static_cast<long>(due % 1000000000)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
     }
-    rig.pty.Write(data.data() + static_cast<size_t>(k) * kChunk, kChunk);
+    pty.Write(data.data() + static_cast<size_t>(k) * kChunk, kChunk);
     if ((k + 1) % (kFrame / kChunk) == 0) written[static_cast<size_t>(k / (kFrame / kChunk))] = NowNs();
   }
-  receiver.join();
-  const std::int64_t cpuAfter = ProcessCpuNs(rig.bridge.Pid());
-  bool clean = rig.Stop();
+  receiverThread.join();
+  const std::int64_t cpuAfter = relay.CpuNs();
+  bool clean = relay.Stop();
 
   std::vector<double> latencies;
   for (int f = 0; f < frames; ++f) {
@@ -350,52 +355,68 @@ LatencyResult RunLatency(double seconds) {
   result.p99Us = Percentile(latencies, 0.99);
   result.cpuSecondsPerMib = static_cast<double>(cpuAfter - cpuBefore) / 1e9 / mib;
   result.ok = clean && !damaged && static_cast<int>(latencies.size()) == frames;
-  std::printf("latency at 460800 baud: p50 %.0f us, p99 %.0f us, %.3f s CPU per MiB, %zu of %d frames%s\n",
+  std::printf("%-10s paced: p50 %.0f us, p99 %.0f us, %.3f s CPU per MiB, %zu of %d frames%s\n", relay.Name(),
               result.p50Us, result.p99Us, result.cpuSecondsPerMib, latencies.size(), frames,
               damaged ? ", DAMAGED" : "");
   return result;
 }
 
+struct Series {
+  std::vector<double> rate, floodCpu, p50, p99, pacedCpu;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int runs = 5;
-  double latencySeconds = 5;
+  double pacedSeconds = 5;
   int mib = 64;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string name = argv[i];
     if (name == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
-    if (name == "--latency-seconds") latencySeconds = std::max(1.0, std::atof(argv[i + 1]));
+    if (name == "--paced-seconds") pacedSeconds = std::max(1.0, std::atof(argv[i + 1]));
     if (name == "--mib") mib = std::max(1, std::atoi(argv[i + 1]));
   }
   const std::vector<std::uint8_t> data = TestBytes(static_cast<std::size_t>(mib) << 20);
 
   bool allOk = true;
-  std::vector<double> rates, cpu, floorRates, floorCpu;
+  Series bridge, bare;
   for (int r = 0; r < runs; ++r) {
-    ThroughputResult floor = RunBareRelay(data);
-    floorRates.push_back(floor.mibPerSecond);
-    floorCpu.push_back(floor.cpuMsPerMib);
-    ThroughputResult t = RunThroughput(data);
-    allOk = allOk && t.ok;
-    rates.push_back(t.mibPerSecond);
-    cpu.push_back(t.cpuMsPerMib);
-  }
-  std::vector<double> p50, p99, cpuSlow;
-  for (int r = 0; r < runs; ++r) {
-    LatencyResult l = RunLatency(latencySeconds);
-    allOk = allOk && l.ok;
-    p50.push_back(l.p50Us);
-    p99.push_back(l.p99Us);
-    cpuSlow.push_back(l.cpuSecondsPerMib);
+    // Alternated, so that both see the machine in the same state.
+    for (Series* series : {&bare, &bridge}) {
+      std::unique_ptr<Relay> relay;
+      if (series == &bridge) {
+        relay = std::make_unique<BridgeRelay>();
+      } else {
+        relay = std::make_unique<BareRelay>();
+      }
+      FloodResult flood = RunFlood(*relay, data);
+      series->rate.push_back(flood.mibPerSecond);
+      series->floodCpu.push_back(flood.cpuMsPerMib);
+      if (series == &bridge) allOk = allOk && flood.ok;
+    }
+    for (Series* series : {&bare, &bridge}) {
+      std::unique_ptr<Relay> relay;
+      if (series == &bridge) {
+        relay = std::make_unique<BridgeRelay>();
+      } else {
+        relay = std::make_unique<BareRelay>();
+      }
+      PacedResult paced = RunPaced(*relay, pacedSeconds);
+      series->p50.push_back(paced.p50Us);
+      series->p99.push_back(paced.p99Us);
+      series->pacedCpu.push_back(paced.cpuSecondsPerMib);
+      if (series == &bridge) allOk = allOk && paced.ok;
+    }
   }
   std::printf("\nmedians of %d runs (%d MiB flood, %.0f s at 460800 baud, %d-byte frames):\n", runs, mib,
-              latencySeconds, kFrame);
-  std::printf("  throughput            %.1f MiB/s   (bare relay %.1f MiB/s)\n", Median(rates), Median(floorRates));
-  std::printf("  CPU per MiB (flood)   %.2f ms   (bare relay %.2f ms)\n", Median(cpu), Median(floorCpu));
-  std::printf("  CPU per MiB (460800)  %.3f s\n", Median(cpuSlow));
-  std::printf("  frame latency p50     %.0f us\n", Median(p50));
-  std::printf("  frame latency p99     %.0f us\n", Median(p99));
-  std::printf("  every byte arrived unchanged: %s\n", allOk ? "yes" : "NO");
+              pacedSeconds, kFrame);
+  std::printf("                          bridge    bare relay\n");
+  std::printf("  flood throughput MiB/s  %7.1f   %7.1f\n", Median(bridge.rate), Median(bare.rate));
+  std::printf("  flood CPU ms per MiB    %7.2f   %7.2f\n", Median(bridge.floodCpu), Median(bare.floodCpu));
+  std::printf("  460800 CPU s per MiB    %7.3f   %7.3f\n", Median(bridge.pacedCpu), Median(bare.pacedCpu));
+  std::printf("  frame latency p50 us    %7.0f   %7.0f\n", Median(bridge.p50), Median(bare.p50));
+  std::printf("  frame latency p99 us    %7.0f   %7.0f\n", Median(bridge.p99), Median(bare.p99));
+  std::printf("  bridge: every byte arrived unchanged: %s\n", allOk ? "yes" : "NO");
   return allOk ? 0 : 1;
 }

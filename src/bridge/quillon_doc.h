@@ -78,8 +78,10 @@ class CQuillonDoc : public CDocument {
   // 1 on success.
   int BindNetPort(CUdpPort& udp, const char* bindAddress = nullptr);
   // Sends the first m_nFrameSize bytes of m_frame to m_strTargetIp:
-  // m_nTargetPort through udp, under m_netLock. 1 when the sender reported a
-  // result other than 0. Reader thread in normal use.
+  // m_nTargetPort through udp in one datagram, under m_netLock. 1 when the
+  // whole frame left; 0 when the send failed or the size is not 1..1024.
+  // m_frame belongs to the reader: call it on the reader thread, or while no
+  // serial port is open.
   int SendFrame(CUdpPort& udp);
 
   // The form view writes the network settings through this, under m_netLock,

@@ -85,51 +85,71 @@ void CQuillonDoc::SerialBlockEnd(void* context) {
 }
 
 // Reader thread, device lock held, once per byte at up to tens of MiB/s: no
-// lock and no atomic read-modify-write here; the rare steps (a completed
-// frame, a full buffer, a full staging buffer) are out of line.
+// lock and no atomic read-modify-write here. The usual byte (console closed,
+// staging buffer not full) takes a straight path that calls nothing but the
+// rare frame steps at its end; any other byte takes OnSerialByteWithCalls,
+// which runs the same steps in the same order.
 void CQuillonDoc::OnSerialByte(unsigned int byte) {
+  const bool keepText = m_bKeepDisplayText.load(kRelaxed);
+  if (m_bCommandOpen.load(kRelaxed) == 1 || (keepText && m_nReaderDisplayLength == sizeof m_readerDisplay))
+      [[unlikely]] {
+    OnSerialByteWithCalls(byte);
+    return;
+  }
   const auto b = static_cast<std::uint8_t>(byte & 0xFFu);
-
   ++m_nReaderBytes;  // published to m_nBytesReceived and m_nDisplayBytes per block
+  if (keepText) m_readerDisplay[m_nReaderDisplayLength++] = DisplayForm(b);
+  // Bytes received while forwarding is off are never framed.
+  if (m_bForwarding.load(kRelaxed) != 0) FrameByte(b);
+}
 
+void CQuillonDoc::OnSerialByteWithCalls(unsigned int byte) {
+  const auto b = static_cast<std::uint8_t>(byte & 0xFFu);
+  ++m_nReaderBytes;
   // The console sees the byte before anything else is done with it.
   if (m_bCommandOpen.load(kRelaxed) == 1) m_commandDialog.AppendReceivedByte(b);
-
   if (m_bKeepDisplayText.load(kRelaxed)) {
-    m_readerDisplay[m_nReaderDisplayLength++] = DisplayForm(b);
     if (m_nReaderDisplayLength == sizeof m_readerDisplay) PublishDisplayText();
+    m_readerDisplay[m_nReaderDisplayLength++] = DisplayForm(b);
   }
+  if (m_bForwarding.load(kRelaxed) != 0) FrameByte(b);
+}
 
-  // Bytes received while forwarding is off are never framed.
-  if (m_bForwarding.load(kRelaxed) == 0) return;
-
+inline void CQuillonDoc::FrameByte(std::uint8_t b) {
   std::int32_t fill = m_nFrameFill.load(kRelaxed);
   if (m_bFrameResetRequested.load(kRelaxed) && m_bFrameResetRequested.exchange(false, kRelaxed)) fill = 0;
   if (fill < 0 || fill >= FRAME_BUFFER_SIZE) fill = 0;  // the field is public; never index outside
 
   m_frame[fill] = b;
   ++fill;
-  if (fill == m_nFrameSize.load(kRelaxed) && CompleteFrame(fill)) return;
-  if (fill == FRAME_BUFFER_SIZE) {
+  if (fill == m_nFrameSize.load(kRelaxed)) {
+    CompleteFrame(fill);
+  } else if (fill == FRAME_BUFFER_SIZE) {
     // Full without matching the frame size (size 0, or lowered below the
     // fill): drop the collected bytes and start again.
     DiscardFrame();
-    return;
+  } else {
+    m_nFrameFill.store(fill, kRelaxed);
   }
-  m_nFrameFill.store(fill, kRelaxed);
 }
 
-int CQuillonDoc::CompleteFrame(std::int32_t fill) {
+void CQuillonDoc::CompleteFrame(std::int32_t fill) {
+  bool sent = false;
   {
     std::lock_guard<std::mutex> net(m_netLock);
     // The UI may have changed the frame size since the caller looked; a frame
     // leaves only with the size it was collected for.
-    if (fill != m_nFrameSize.load(kRelaxed)) return 0;
-    m_nFramesSent.fetch_add(1, kRelaxed);  // counted before the send, also when it fails
-    SendFrameLocked(m_udp);
+    if (fill == m_nFrameSize.load(kRelaxed)) {
+      m_nFramesSent.fetch_add(1, kRelaxed);  // counted before the send, also when it fails
+      SendFrameLocked(m_udp);
+      sent = true;
+    }
   }
-  DiscardFrame();
-  return 1;
+  if (sent || fill == FRAME_BUFFER_SIZE) {
+    DiscardFrame();
+  } else {
+    m_nFrameFill.store(fill, kRelaxed);
+  }
 }
 
 void CQuillonDoc::DiscardFrame() {

@@ -136,9 +136,11 @@ class CQuillonDoc : public CDocument {
   std::atomic<std::uint32_t> m_nDisplayBytes{0};
 
  private:
-  // Reader thread: sends the completed frame unless the frame size changed
-  // meanwhile (then 0 and nothing happens).
-  __attribute__((noinline)) int CompleteFrame(std::int32_t fill);
+  // Reader thread: the byte sink's slower path and its frame steps.
+  __attribute__((noinline)) void OnSerialByteWithCalls(unsigned int byte);
+  void FrameByte(std::uint8_t b);
+  // Sends the frame of fill bytes unless the frame size changed meanwhile.
+  __attribute__((noinline)) void CompleteFrame(std::int32_t fill);
   __attribute__((noinline)) void DiscardFrame();
   __attribute__((noinline)) void PublishDisplayText();
   int SendFrameLocked(CUdpPort& udp);

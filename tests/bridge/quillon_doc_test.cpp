@@ -278,20 +278,25 @@ TEST_F(QuillonDocTest, FramesKeepTheirSizeWhileTheSettingsChange) {
   OpenPty();
   StartNetwork(128);
   m_doc->m_bForwarding = 1;
-  std::atomic<bool> stop{false};
+  constexpr int kChunks = 400;
+  std::vector<std::uint8_t> chunk(256);
+  for (int i = 0; i < 256; ++i) chunk[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i);
+  std::atomic<bool> written{false};
   std::thread writer([&] {
-    std::vector<std::uint8_t> chunk(256);
-    for (int i = 0; i < 256; ++i) chunk[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i);
-    for (int round = 0; round < 400 && !stop.load(); ++round) {
+    for (int round = 0; round < kChunks; ++round) {
       if (!m_pty.Write(chunk)) break;
     }
+    written = true;
   });
-  for (int change = 0; change < 200; ++change) {
+  // Switch back and forth for as long as bytes pour in.
+  for (int change = 0; !written.load() || change < 2; ++change) {
     m_doc->SetNetworkSettings(m_localPort, "127.0.0.1", m_receiver.Port(), change % 2 ? 128 : 256);
     std::this_thread::yield();
   }
-  stop = true;
   writer.join();
+  // With the size settled, 2048 more bytes give at least one more frame.
+  for (int round = 0; round < 8; ++round) ASSERT_TRUE(m_pty.Write(chunk));
+  ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == (kChunks + 8) * 256; }));
 
   int datagrams = 0;
   UdpReceiver::Datagram got;

@@ -23,6 +23,7 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <time.h>
 
 #include <algorithm>
@@ -37,7 +38,8 @@
 #include <vector>
 
 #include "bridge/bridge_process.h"
-#include "bridge/test_endpoints.h"
+#include "support/pty_pair.h"
+#include "support/udp_receiver.h"
 
 namespace {
 
@@ -151,6 +153,13 @@ class BareRelay : public Relay {
   const char* Name() const override { return "bare relay"; }
   bool Start(const std::string& path, std::uint16_t port, const char* baud) override {
     m_port = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    // The bridge makes its port raw itself; a bare relay must too, or the
+    // line discipline would hold bytes back for lines and rewrite some.
+    termios raw {};
+    if (m_port >= 0 && tcgetattr(m_port, &raw) == 0) {
+      cfmakeraw(&raw);
+      tcsetattr(m_port, TCSANOW, &raw);
+    }
     m_socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
     m_stop = eventfd(0, EFD_CLOEXEC);
     if (m_port < 0 || m_socket < 0 || m_stop < 0) return false;
@@ -269,11 +278,11 @@ FloodResult RunFlood(Relay& relay, const std::vector<std::uint8_t>& data) {
   FloodResult result;
   PtyPair pty;
   UdpReceiver receiver;
-  if (!pty.Open() || !receiver.Open() || !relay.Start(pty.SlavePath(), receiver.Port(), "115200")) return result;
+  if (!pty.Open() || !receiver.Open() || !relay.Start(pty.path, receiver.Port(), "115200")) return result;
   FloodChecker checker(receiver, data);
   const std::int64_t cpuBefore = relay.CpuNs();
   const std::int64_t start = NowNs();
-  bool written = pty.Write(data.data(), data.size());
+  bool written = pty.WriteMaster(data.data(), data.size());
   checker.Join();
   const std::int64_t cpuAfter = relay.CpuNs();
   bool clean = relay.Stop();
@@ -299,7 +308,7 @@ PacedResult RunPaced(Relay& relay, double seconds) {
   PacedResult result;
   PtyPair pty;
   UdpReceiver receiver;
-  if (!pty.Open() || !receiver.Open() || !relay.Start(pty.SlavePath(), receiver.Port(), "460800")) return result;
+  if (!pty.Open() || !receiver.Open() || !relay.Start(pty.path, receiver.Port(), "460800")) return result;
   constexpr int kChunk = 32;
   constexpr int kRate = 46080;
   const std::int64_t periodNs = 1000000000LL * kChunk / kRate;  // 694,444 ns
@@ -338,7 +347,7 @@ PacedResult RunPaced(Relay& relay, double seconds) {
     timespec at {static_cast<time_t>(due / 1000000000), static_cast<long>(due % 1000000000)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
     }
-    pty.Write(data.data() + static_cast<size_t>(k) * kChunk, kChunk);
+    pty.WriteMaster(data.data() + static_cast<size_t>(k) * kChunk, kChunk);
     if ((k + 1) % (kFrame / kChunk) == 0) written[static_cast<size_t>(k / (kFrame / kChunk))] = NowNs();
   }
   receiverThread.join();

@@ -7,10 +7,6 @@
 // before they start the network port.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QComboBox>
@@ -34,54 +30,11 @@
 #include "app/main_frame.h"
 #include "app/quillon_app.h"
 #include "bridge/quillon_doc.h"
-#include "device/pty_pair.h"
 #include "platform/config_dir.h"
 #include "platform/window/window_test_support.h"
+#include "support/pty_pair.h"
+#include "support/udp_receiver.h"
 #include "ui/quillon_view.h"
-
-// Receives datagrams on 127.0.0.1 at a port the system picks.
-class LoopbackReceiver {
- public:
-  ~LoopbackReceiver() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  bool Open() {
-    m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (m_fd < 0) return false;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return false;
-    socklen_t length = sizeof address;
-    getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-    m_port = ntohs(address.sin_port);
-    return true;
-  }
-  std::uint16_t Port() const { return m_port; }
-  // One datagram within waitMs, or nullopt; fromPort is the sender's port.
-  std::optional<std::vector<std::uint8_t>> Receive(int waitMs, std::uint16_t* fromPort = nullptr) {
-    pollfd p{m_fd, POLLIN, 0};
-    if (poll(&p, 1, waitMs) <= 0) return std::nullopt;
-    std::vector<std::uint8_t> buffer(65536);
-    sockaddr_in from{};
-    socklen_t length = sizeof from;
-    const ssize_t n = recvfrom(m_fd, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
-    if (n < 0) return std::nullopt;
-    buffer.resize(static_cast<std::size_t>(n));
-    if (fromPort != nullptr) *fromPort = ntohs(from.sin_port);
-    return buffer;
-  }
-
- private:
-  int m_fd = -1;
-  std::uint16_t m_port = 0;
-};
-
-// A UDP port on 127.0.0.1 that was free a moment ago.
-inline std::uint16_t FreeLoopbackPort() {
-  LoopbackReceiver probe;
-  return probe.Open() ? probe.Port() : 0;
-}
 
 class QuillonAppTest : public WindowTest {
  protected:

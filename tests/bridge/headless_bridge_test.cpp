@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "bridge/bridge_process.h"
-#include "bridge/test_endpoints.h"
 #include "platform/text.h"
+#include "support/pty_pair.h"
+#include "support/udp_receiver.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ class HeadlessBridgeTest : public ::testing::Test {
     if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
     ASSERT_TRUE(m_receiver.Open());
     m_localPort = FreeUdpPort();
-    std::vector<std::string> args = {"--port", m_pty.SlavePath(), "--target",
+    std::vector<std::string> args = {"--port", m_pty.path, "--target",
                                      "127.0.0.1:" + std::to_string(m_receiver.Port()), "--local-port",
                                      std::to_string(m_localPort), "--config-dir", m_configDir};
     args.insert(args.end(), extra.begin(), extra.end());
@@ -62,7 +63,7 @@ TEST_F(HeadlessBridgeTest, ForwardsExactFramesPrintsStatisticsAndStopsOnSigterm)
   if (IsSkipped()) return;
   std::vector<std::uint8_t> bytes;
   for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 13 + 5));
-  ASSERT_TRUE(m_pty.Write(bytes));
+  ASSERT_TRUE(m_pty.WriteMaster(bytes));
 
   for (int frame = 0; frame < 2; ++frame) {
     UdpReceiver::Datagram got;
@@ -149,7 +150,7 @@ TEST_F(HeadlessBridgeTest, OpenFailuresPrintTheProgramsMessagesAndStatus1) {
   if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
   UdpReceiver holder;  // the local port is taken
   ASSERT_TRUE(holder.Open());
-  EXPECT_EQ(RunToEnd({"--port", m_pty.SlavePath(), "--target", "127.0.0.1:3000", "--local-port",
+  EXPECT_EQ(RunToEnd({"--port", m_pty.path, "--target", "127.0.0.1:3000", "--local-port",
                       std::to_string(holder.Port()), "--config-dir", m_configDir},
                      &errors),
             1);

@@ -11,9 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "bridge/test_endpoints.h"
 #include "platform/config_dir.h"
 #include "platform/message_box.h"
+#include "support/pty_pair.h"
+#include "support/udp_receiver.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ class QuillonDocTest : public ::testing::Test {
   // Opens the document's serial port on the pty.
   void OpenPty() {
     CParameters settings;
-    settings.SetString("Port", m_pty.SlavePath());
+    settings.SetString("Port", m_pty.path);
     settings.SetString("Baud", "115200");
     settings.SetString("Parity", "无");
     settings.SetString("DataBit", "8");
@@ -79,7 +80,7 @@ class QuillonDocTest : public ::testing::Test {
   // Writes bytes into the port and waits until the document has counted them.
   void Feed(const std::vector<std::uint8_t>& bytes) {
     int expected = m_doc->GetBytesReceived() + static_cast<int>(bytes.size());
-    ASSERT_TRUE(m_pty.Write(bytes));
+    ASSERT_TRUE(m_pty.WriteMaster(bytes));
     ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == expected; }))
         << "received " << m_doc->GetBytesReceived() << " of " << expected;
   }
@@ -284,7 +285,7 @@ TEST_F(QuillonDocTest, FramesKeepTheirSizeWhileTheSettingsChange) {
   std::atomic<bool> written{false};
   std::thread writer([&] {
     for (int round = 0; round < kChunks; ++round) {
-      if (!m_pty.Write(chunk)) break;
+      if (!m_pty.WriteMaster(chunk)) break;
     }
     written = true;
   });
@@ -295,7 +296,7 @@ TEST_F(QuillonDocTest, FramesKeepTheirSizeWhileTheSettingsChange) {
   }
   writer.join();
   // With the size settled, 2048 more bytes give at least one more frame.
-  for (int round = 0; round < 8; ++round) ASSERT_TRUE(m_pty.Write(chunk));
+  for (int round = 0; round < 8; ++round) ASSERT_TRUE(m_pty.WriteMaster(chunk));
   ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == (kChunks + 8) * 256; }));
 
   int datagrams = 0;
@@ -315,20 +316,20 @@ TEST_F(QuillonDocTest, FramesKeepTheirSizeWhileTheSettingsChange) {
 TEST_F(QuillonDocTest, ClosingWhileBytesStreamLeavesNoSinkCallRunning) {
   StartNetwork(256);
   m_doc->m_bForwarding = 1;
-  int flags = fcntl(m_pty.Master(), F_GETFL);
-  fcntl(m_pty.Master(), F_SETFL, flags | O_NONBLOCK);
+  int flags = fcntl(m_pty.master, F_GETFL);
+  fcntl(m_pty.master, F_SETFL, flags | O_NONBLOCK);
   std::atomic<bool> stop{false};
   std::thread writer([&] {
     std::vector<std::uint8_t> chunk = Counting(512);
     while (!stop.load()) {
-      if (write(m_pty.Master(), chunk.data(), chunk.size()) < 0) {
+      if (write(m_pty.master, chunk.data(), chunk.size()) < 0) {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
       }
     }
   });
 
   CParameters settings;
-  settings.SetString("Port", m_pty.SlavePath());
+  settings.SetString("Port", m_pty.path);
   settings.SetString("Baud", "460800");
   settings.SetString("Parity", "无");
   settings.SetString("DataBit", "8");

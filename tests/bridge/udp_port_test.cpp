@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "bridge/test_endpoints.h"
+#include "support/udp_receiver.h"
 
 namespace {
 

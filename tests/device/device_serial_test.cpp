@@ -3,15 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "device/pty_pair.h"
 #include "platform/config_dir.h"
+#include "support/pty_pair.h"
+#include "support/temp_folder.h"
+#include "support/watchdog.h"
 
 namespace {
 
@@ -67,16 +67,6 @@ bool Eventually(Pred pred) {
     std::this_thread::sleep_for(5ms);
   }
   return pred();
-}
-
-template <typename Fn>
-void WithWatchdog(const char* what, Fn fn) {
-  auto done = std::async(std::launch::async, fn);
-  if (done.wait_for(60s) != std::future_status::ready) {
-    ADD_FAILURE() << what << " did not return";
-    std::_Exit(1);
-  }
-  done.get();
 }
 
 std::uint32_t g_tick = 0;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "device/pty_pair.h"
 #include "platform/config_dir.h"
+#include "support/temp_folder.h"
 
 namespace {
 

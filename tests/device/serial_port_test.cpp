@@ -5,14 +5,14 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdlib>
-#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "device/pty_pair.h"
 #include "platform/config_dir.h"
+#include "support/pty_pair.h"
+#include "support/temp_folder.h"
+#include "support/watchdog.h"
 
 namespace {
 
@@ -46,18 +46,6 @@ struct Collector {
     return cv.wait_for(lock, 20s, [&] { return bytes.size() >= n; });
   }
 };
-
-// Runs fn on its own thread and fails the test (and the run, which would
-// otherwise hang) when it has not returned after a generous while.
-template <typename Fn>
-void WithWatchdog(const char* what, Fn fn) {
-  auto done = std::async(std::launch::async, fn);
-  if (done.wait_for(60s) != std::future_status::ready) {
-    ADD_FAILURE() << what << " did not return";
-    std::_Exit(1);
-  }
-  done.get();
-}
 
 std::vector<std::uint8_t> AllByteValues(int rounds) {
   std::vector<std::uint8_t> data;

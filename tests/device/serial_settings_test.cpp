@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "device/pty_pair.h"
 #include "device/serial_port.h"
+#include "support/pty_pair.h"
 
 TEST(SerialSettings, ParityLettersFollowTheDisplayNamesByteForByte) {
   const struct {

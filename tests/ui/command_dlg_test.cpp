@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "bridge/quillon_doc.h"
-#include "device/pty_pair.h"
 #include "platform/config_dir.h"
 #include "platform/profile.h"
 #include "platform/window/controls.h"
 #include "platform/window/window_test_support.h"
+#include "support/pty_pair.h"
 
 namespace {
 

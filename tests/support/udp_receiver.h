@@ -1,20 +1,15 @@
-// Test helpers for the bridge: a UDP receiver on 127.0.0.1 and a pseudo-
-// terminal pair that stands in for a serial port. Header only; each object
-// closes what it opened.
+// A UDP receiver on 127.0.0.1 standing in for the network peer, and a way to
+// pick a free local port. Header only; the receiver closes what it opened.
 #pragma once
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 // Receives datagrams on 127.0.0.1 at a port the system picks.
@@ -91,55 +86,3 @@ inline std::uint16_t FreeUdpPort() {
   close(fd);
   return port;
 }
-
-// A pseudo-terminal pair: the slave's path is the "serial port", the test
-// writes the device's bytes into the master.
-class PtyPair {
- public:
-  PtyPair() = default;
-  ~PtyPair() { Close(); }
-  PtyPair(const PtyPair&) = delete;
-  PtyPair& operator=(const PtyPair&) = delete;
-
-  bool Open() {
-    char name[256] = {};
-    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) return false;
-    fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    fcntl(m_slave, F_SETFD, FD_CLOEXEC);
-    // Raw on both sides so that the line discipline passes every byte as is;
-    // the slave end stays open so that the master never sees a hang-up.
-    termios raw {};
-    tcgetattr(m_slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(m_slave, TCSANOW, &raw);
-    m_path = name;
-    return true;
-  }
-
-  void Close() {
-    if (m_master >= 0) close(m_master);
-    if (m_slave >= 0) close(m_slave);
-    m_master = m_slave = -1;
-  }
-
-  const std::string& SlavePath() const { return m_path; }
-  int Master() const { return m_master; }
-
-  bool Write(const void* data, size_t length) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (length > 0) {
-      ssize_t n = write(m_master, p, length);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      p += n;
-      length -= static_cast<size_t>(n);
-    }
-    return true;
-  }
-  bool Write(const std::vector<std::uint8_t>& bytes) { return Write(bytes.data(), bytes.size()); }
-
- private:
-  int m_master = -1;
-  int m_slave = -1;
-  std::string m_path;
-};

@@ -1,7 +1,8 @@
 // A pseudo-terminal pair standing in for a serial port and the device on its
-// other end, and a temporary configuration folder. Built on posix_openpt so
-// that tests which include <asm/termbits.h> (which clashes with <termios.h>)
-// can use it too.
+// other end: the slave's path is the "serial port", the test plays the device
+// on the master. Built on posix_openpt so that tests which include
+// <asm/termbits.h> (which clashes with <termios.h>) can use it too. The line
+// settings are left to the code under test, which must make the port raw.
 #pragma once
 
 #include <fcntl.h>
@@ -9,8 +10,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,12 @@ struct PtyPair {
   int slave = -1;  // kept open so that the master never sees the slave gone
   std::string path;
 
+  PtyPair() = default;
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
+
   // True when a pair could be had; reason says why not.
-  bool Open(std::string* reason) {
+  bool Open(std::string* reason = nullptr) {
     master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0) return Fail(reason, "posix_openpt");
     char name[128];
@@ -47,12 +52,14 @@ struct PtyPair {
     const auto* p = static_cast<const std::uint8_t*>(data);
     while (size > 0) {
       const ssize_t n = write(master, p, size);
+      if (n < 0 && errno == EINTR) continue;
       if (n <= 0) return false;
       p += n;
       size -= static_cast<std::size_t>(n);
     }
     return true;
   }
+  bool WriteMaster(const std::vector<std::uint8_t>& bytes) const { return WriteMaster(bytes.data(), bytes.size()); }
 
   // Reads from the master until want bytes came or nothing came for waitMs.
   std::vector<std::uint8_t> ReadMaster(std::size_t want, int waitMs) const {
@@ -81,25 +88,3 @@ struct PtyPair {
     std::string ptyReason;                          \
     if (!(pair).Open(&ptyReason)) GTEST_SKIP() << ptyReason; \
   } while (0)
-
-// A temporary folder, removed with the files the test wrote through it.
-struct TempFolder {
-  std::string path;
-  std::vector<std::string> files;
-  TempFolder() {
-    char pattern[] = "/tmp/quillon-device-XXXXXX";
-    if (mkdtemp(pattern) != nullptr) path = pattern;
-  }
-  ~TempFolder() {
-    if (path.empty()) return;
-    for (const std::string& name : files) unlink((path + "/" + name).c_str());
-    rmdir(path.c_str());
-  }
-  bool WriteFile(const std::string& name, const std::string& content) {
-    FILE* f = std::fopen((path + "/" + name).c_str(), "wb");
-    if (f == nullptr) return false;
-    files.push_back(name);
-    const bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    return std::fclose(f) == 0 && ok;
-  }
-};

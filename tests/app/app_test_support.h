@@ -19,7 +19,6 @@
 #include <QTest>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,6 +32,7 @@
 #include "platform/config_dir.h"
 #include "platform/window/window_test_support.h"
 #include "support/pty_pair.h"
+#include "support/temp_folder.h"
 #include "support/udp_receiver.h"
 #include "ui/quillon_view.h"
 
@@ -40,11 +40,9 @@ class QuillonAppTest : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    char pattern[] = "/tmp/quillon-app-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_tempDir = pattern;
-    SetConfigDirOverride(m_tempDir + "/ConfigFile");
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(m_tempDir + "/profile"));
+    ASSERT_FALSE(m_tempDir.path.empty());
+    SetConfigDirOverride(m_tempDir / "ConfigFile");
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(m_tempDir / "profile"));
     m_hook.emplace([this](QDialog& dialog) { OnDialog(dialog); });
     if (StartWithArguments()) {
       ASSERT_EQ(Start({"quillon"}), 1);
@@ -54,8 +52,6 @@ class QuillonAppTest : public WindowTest {
   void TearDown() override {
     Shutdown();
     m_hook.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(m_tempDir, ignored);
     SetConfigDirOverride("");
     EXPECT_TRUE(m_unexpectedDialogs.empty()) << "a dialog came up that the test did not expect";
     WindowTest::TearDown();
@@ -165,7 +161,7 @@ class QuillonAppTest : public WindowTest {
     m_unexpectedDialogs.push_back(dialog.windowTitle());
   }
 
-  std::string m_tempDir;
+  TempFolder m_tempDir{"app"};
   std::unique_ptr<CQuillonApp> m_app;
   std::optional<CScopedModalHook> m_hook;
   std::function<void(QDialog&)> m_onDialog;

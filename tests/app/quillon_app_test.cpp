@@ -141,7 +141,7 @@ TEST_F(Shell, CtrlNResetsTheDocumentAndTheSelectionsButKeepsPortAndCaptions) {
 }
 
 TEST_F(Shell, SaveWritesAnEmptyFileAndOpenRestoresNothingBothNamedInTheTitle) {
-  const std::string saved = m_tempDir + "/bridge.qln";
+  const std::string saved = m_tempDir / "bridge.qln";
   bool shown = false;
   m_onDialog = ChooseFile(saved, &shown);
   Key(Qt::Key_S, Qt::ControlModifier);
@@ -153,7 +153,7 @@ TEST_F(Shell, SaveWritesAnEmptyFileAndOpenRestoresNothingBothNamedInTheTitle) {
   // Opening a file with content restores nothing and leaves the file alone;
   // the view starts over with its defaults.
   // A file name in UTF-8, as the file system has it: "设置.txt".
-  const std::string opened = m_tempDir + "/\xE8\xAE\xBE\xE7\xBD\xAE.txt";
+  const std::string opened = m_tempDir / "\xE8\xAE\xBE\xE7\xBD\xAE.txt";
   std::ofstream(opened, std::ios::binary) << "keep me";
   Select(IDC_BAUD, 4);
   shown = false;
@@ -188,7 +188,7 @@ TEST_F(Shell, CancelledFileDialogsChangeNothing) {
 }
 
 TEST_F(Shell, CtrlPPrintsTheFormAsItLooksToAPdfThroughThePrintDialog) {
-  const std::string pdf = m_tempDir + "/form.pdf";
+  const std::string pdf = m_tempDir / "form.pdf";
   bool shown = false;
   m_onDialog = [&](QDialog& dialog) {
     auto* print = qobject_cast<QPrintDialog*>(&dialog);
@@ -219,9 +219,9 @@ TEST_F(Shell, CtrlPPrintsTheFormAsItLooksToAPdfThroughThePrintDialog) {
 }
 
 TEST(RecentFiles, KeepsFourMostRecentFirstWithoutDuplicates) {
-  char pattern[] = "/tmp/quillon-profile-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromLatin1(pattern));
+  TempFolder folder("recent");
+  ASSERT_FALSE(folder.path.empty());
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(folder.path));
   {
     CAppProfile profile(kRegistryKey, "Quillon", RECENT_FILE_COUNT);
     profile.Load();
@@ -231,8 +231,6 @@ TEST(RecentFiles, KeepsFourMostRecentFirstWithoutDuplicates) {
     again.Load();
     EXPECT_EQ(again.GetRecentFiles(), profile.GetRecentFiles());
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(pattern, ignored);
 }
 
 // A program started with a file name takes the open path.
@@ -242,7 +240,7 @@ class ShellWithFile : public QuillonAppTest {
 };
 
 TEST_F(ShellWithFile, AFileOnTheCommandLineIsOpened) {
-  const std::string path = m_tempDir + "/start.qln";
+  const std::string path = m_tempDir / "start.qln";
   std::ofstream(path, std::ios::binary) << "x";
   ASSERT_EQ(Start({"quillon", path}), 1);
   EXPECT_EQ(Frame()->GetWindowText(), "start.qln - Quillon");
@@ -252,7 +250,7 @@ TEST_F(ShellWithFile, AFileOnTheCommandLineIsOpened) {
 }
 
 TEST_F(ShellWithFile, AMissingFileOnTheCommandLineEndsStartUpWithAMessage) {
-  EXPECT_EQ(Start({"quillon", m_tempDir + "/missing.qln"}), 0);
+  EXPECT_EQ(Start({"quillon", m_tempDir / "missing.qln"}), 0);
   EXPECT_EQ(m_messages, std::vector<std::string>{"打开文档失败。"});
   EXPECT_EQ(Template()->GetDocument(), nullptr);
   EXPECT_EQ(m_app->m_pMainWnd, nullptr);

@@ -9,6 +9,7 @@
 #include "bridge/bridge_process.h"
 #include "platform/text.h"
 #include "support/pty_pair.h"
+#include "support/temp_folder.h"
 #include "support/udp_receiver.h"
 
 namespace {
@@ -19,11 +20,8 @@ constexpr int kWatchdogMs = 30000;
 class HeadlessBridgeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillon-bridge-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_configDir = pattern;
+    ASSERT_FALSE(m_folder.path.empty());
   }
-  void TearDown() override { rmdir(m_configDir.c_str()); }
 
   // Runs the bridge with args and waits for it to end: its exit status and
   // what it wrote to standard error.
@@ -51,7 +49,8 @@ class HeadlessBridgeTest : public ::testing::Test {
     EXPECT_NE(line.find("forwarding"), std::string::npos) << line;
   }
 
-  std::string m_configDir;
+  TempFolder m_folder{"bridge"};
+  const std::string m_configDir = m_folder.path;
   PtyPair m_pty;
   UdpReceiver m_receiver;
   std::uint16_t m_localPort = 0;

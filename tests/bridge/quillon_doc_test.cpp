@@ -14,6 +14,8 @@
 #include "platform/config_dir.h"
 #include "platform/message_box.h"
 #include "support/pty_pair.h"
+#include "support/serial_settings.h"
+#include "support/temp_folder.h"
 #include "support/udp_receiver.h"
 
 namespace {
@@ -38,10 +40,7 @@ std::vector<std::uint8_t> Counting(int count, int first = 1) {
 class QuillonDocTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillon-doc-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_tempDir = pattern;
-    m_configDir = m_tempDir + "/ConfigFile";
+    ASSERT_FALSE(m_tempDir.path.empty());
     SetConfigDirOverride(m_configDir);
     m_previousBox = SetMessageBoxHandler([this](const std::string& text) { m_boxes.push_back(text); });
     m_doc = std::make_unique<CQuillonDoc>();
@@ -53,19 +52,11 @@ class QuillonDocTest : public ::testing::Test {
     m_doc.reset();
     SetMessageBoxHandler(m_previousBox);
     SetConfigDirOverride("");
-    rmdir(m_configDir.c_str());
-    rmdir(m_tempDir.c_str());
   }
 
   // Opens the document's serial port on the pty.
   void OpenPty() {
-    CParameters settings;
-    settings.SetString("Port", m_pty.path);
-    settings.SetString("Baud", "115200");
-    settings.SetString("Parity", "无");
-    settings.SetString("DataBit", "8");
-    settings.SetString("StopBit", "1");
-    ASSERT_EQ(m_doc->OpenSerial(settings), 1);
+    ASSERT_EQ(m_doc->OpenSerial(SerialSettings(m_pty.path)), 1);
   }
 
   // Starts the network port towards a receiver on 127.0.0.1.
@@ -85,8 +76,8 @@ class QuillonDocTest : public ::testing::Test {
         << "received " << m_doc->GetBytesReceived() << " of " << expected;
   }
 
-  std::string m_tempDir;
-  std::string m_configDir;
+  TempFolder m_tempDir{"doc"};
+  const std::string m_configDir = m_tempDir / "ConfigFile";
   MessageBoxHandler m_previousBox;
   std::vector<std::string> m_boxes;
   PtyPair m_pty;
@@ -328,12 +319,7 @@ TEST_F(QuillonDocTest, ClosingWhileBytesStreamLeavesNoSinkCallRunning) {
     }
   });
 
-  CParameters settings;
-  settings.SetString("Port", m_pty.path);
-  settings.SetString("Baud", "460800");
-  settings.SetString("Parity", "无");
-  settings.SetString("DataBit", "8");
-  settings.SetString("StopBit", "1");
+  const CParameters settings = SerialSettings(m_pty.path, "460800");
   for (int round = 0; round < 20; ++round) {
     ASSERT_EQ(m_doc->OpenSerial(settings), 1);
     int before = m_doc->GetBytesReceived();

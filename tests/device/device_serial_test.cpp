@@ -10,6 +10,7 @@
 
 #include "platform/config_dir.h"
 #include "support/pty_pair.h"
+#include "support/serial_settings.h"
 #include "support/temp_folder.h"
 #include "support/watchdog.h"
 
@@ -28,14 +29,9 @@ std::string Row(CDeviceSerial& device, const char* category, const char* row) {
 
 std::string RunRow(CDeviceSerial& device, const char* row) { return Row(device, "运行参数", row); }
 
+// 56000 baud: a speed only BOTHER can set, so every test here proves it.
 CParameters Settings(const std::string& port, const char* parity = "无") {
-  CParameters p;
-  p.SetString("Port", port);
-  p.SetString("Baud", "56000");
-  p.SetString("Parity", parity);
-  p.SetString("DataBit", "8");
-  p.SetString("StopBit", "1");
-  return p;
+  return SerialSettings(port, "56000", parity);
 }
 
 // What the document does with bytes: keep them, and count the blocks.

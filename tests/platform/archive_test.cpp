@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -280,18 +282,16 @@ TEST(ArchiveObjects, NestingIsBoundedAndTruncationAtAnyByteFailsCleanly) {
 }
 
 TEST(Archive, SavesToAndLoadsFromAFile) {
-  char dir[] = "/tmp/quillon-archive-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string path = std::string(dir) + "/node.bin";
+  TempFolder dir("archive");
+  ASSERT_FALSE(dir.path.empty());
+  const std::string path = dir / "node.bin";
   CArchive out;
   out.WriteString("连接串口");
   ASSERT_EQ(out.SaveFile(path), 1);
   CArchive in(CArchive::load);
   ASSERT_EQ(in.LoadFile(path), 1);
   EXPECT_EQ(in.ReadString(), "连接串口");
-  EXPECT_EQ(in.LoadFile(std::string(dir) + "/missing.bin"), 0);
+  EXPECT_EQ(in.LoadFile(dir / "missing.bin"), 0);
   EXPECT_EQ(in.GetRemaining(), 0u);
-  EXPECT_EQ(out.SaveFile(std::string(dir) + "/no/such/folder"), 0);
-  unlink(path.c_str());
-  rmdir(dir);
+  EXPECT_EQ(out.SaveFile(dir / "no/such/folder"), 0);
 }

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/temp_folder.h"
+
 TEST(ConfigDir, LiesBesideTheExecutableUnlessOverridden) {
   EXPECT_EQ(ConfigDir(), ExecutableDir() + "/ConfigFile");
   SetConfigDirOverride("/tmp/elsewhere");
@@ -16,12 +18,9 @@ TEST(ConfigDir, LiesBesideTheExecutableUnlessOverridden) {
 }
 
 TEST(ConfigDir, CreatesOneLevelAndAcceptsAnExistingFolder) {
-  char pattern[] = "/tmp/quillon-dir-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string base = pattern;
-  EXPECT_TRUE(CreateDirectoryOneLevel(base + "/ConfigFile"));
-  EXPECT_TRUE(CreateDirectoryOneLevel(base + "/ConfigFile"));
-  EXPECT_FALSE(CreateDirectoryOneLevel(base + "/missing/ConfigFile"));
-  rmdir((base + "/ConfigFile").c_str());
-  rmdir(base.c_str());
+  TempFolder base("dir");
+  ASSERT_FALSE(base.path.empty());
+  EXPECT_TRUE(CreateDirectoryOneLevel(base / "ConfigFile"));
+  EXPECT_TRUE(CreateDirectoryOneLevel(base / "ConfigFile"));
+  EXPECT_FALSE(CreateDirectoryOneLevel(base / "missing/ConfigFile"));
 }

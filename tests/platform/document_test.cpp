@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace {
 
 class CountingDocument : public CDocument {
@@ -17,20 +19,12 @@ class CountingDocument : public CDocument {
 
 class DocumentTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quillon-document-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
-  }
-  void TearDown() override {
-    unlink((m_dir + "/saved.dat").c_str());
-    rmdir(m_dir.c_str());
-  }
-  std::string m_dir;
+  void SetUp() override { ASSERT_FALSE(m_dir.path.empty()); }
+  TempFolder m_dir{"document"};
 };
 
 TEST_F(DocumentTest, SaveWritesAnEmptyFileAndOpenRestoresNothing) {
-  const std::string path = m_dir + "/saved.dat";
+  const std::string path = m_dir / "saved.dat";
   std::FILE* old = std::fopen(path.c_str(), "w");
   ASSERT_NE(old, nullptr);
   std::fputs("left over", old);
@@ -59,8 +53,8 @@ TEST_F(DocumentTest, SaveWritesAnEmptyFileAndOpenRestoresNothing) {
 TEST_F(DocumentTest, FailedOpenAndSaveChangeNothing) {
   CountingDocument doc;
   doc.SetTitle("串口转网口助手");
-  EXPECT_EQ(doc.OnOpenDocument(m_dir + "/missing.dat"), 0);
-  EXPECT_EQ(doc.OnSaveDocument(m_dir + "/no/such/folder.dat"), 0);
+  EXPECT_EQ(doc.OnOpenDocument(m_dir / "missing.dat"), 0);
+  EXPECT_EQ(doc.OnSaveDocument(m_dir / "no/such/folder.dat"), 0);
   EXPECT_EQ(doc.m_nDeleted, 0);
   EXPECT_EQ(doc.GetTitle(), "串口转网口助手");
   EXPECT_EQ(doc.GetPathName(), "");

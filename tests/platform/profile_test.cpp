@@ -12,20 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 namespace {
 
 class ProfileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quillon-profile-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
-    m_path = m_dir + "/CMDConfigure.ini";
-  }
-  void TearDown() override {
-    for (const std::string& name : Entries()) unlink((m_dir + "/" + name).c_str());
-    rmdir(m_dir.c_str());
-  }
+  void SetUp() override { ASSERT_FALSE(m_dir.path.empty()); }
 
   void Put(const std::string& bytes) {
     std::ofstream out(m_path, std::ios::binary);
@@ -39,7 +32,7 @@ class ProfileTest : public ::testing::Test {
   }
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
-    if (DIR* d = opendir(m_dir.c_str())) {
+    if (DIR* d = opendir(m_dir.path.c_str())) {
       while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
         if (name != "." && name != "..") names.push_back(name);
@@ -53,8 +46,8 @@ class ProfileTest : public ::testing::Test {
     return GetPrivateProfileString(section, key, def, size, m_path);
   }
 
-  std::string m_dir;
-  std::string m_path;
+  TempFolder m_dir{"profile"};
+  std::string m_path = m_dir / "CMDConfigure.ini";
 };
 
 // As Windows writes it: GBK bytes, CR LF, the console's section.
@@ -76,7 +69,7 @@ TEST_F(ProfileTest, ReadsAFileWrittenByWindowsExactly) {
   // Missing key, section or file give the default without its trailing blanks.
   EXPECT_EQ(Read("串口命令", "Command4", "dflt  "), "dflt");
   EXPECT_EQ(Read("other", "Command0", " d "), " d");
-  EXPECT_EQ(GetPrivateProfileString("串口命令", "Command0", "none", 80, m_dir + "/absent.ini"), "none");
+  EXPECT_EQ(GetPrivateProfileString("串口命令", "Command0", "none", 80, m_dir / "absent.ini"), "none");
 }
 
 TEST_F(ProfileTest, MatchesNamesIgnoringAsciiCaseAndBlanksButNotDoubleByteTrailBytes) {
@@ -193,8 +186,8 @@ TEST_F(ProfileTest, CreatesTheFileOnlyWhenItsFolderExists) {
   umask(mask);
   EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
 
-  EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", m_dir + "/missing/CMDConfigure.ini"));
-  EXPECT_NE(access((m_dir + "/missing").c_str(), F_OK), 0);
+  EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", m_dir / "missing/CMDConfigure.ini"));
+  EXPECT_NE(access((m_dir / "missing").c_str(), F_OK), 0);
 }
 
 TEST_F(ProfileTest, RefusesLineBreaksAndKeepsTheModeOfAnExistingFile) {
@@ -223,7 +216,7 @@ TEST_F(ProfileTest, WritesSeveralKeysInOneRewriteOrNone) {
 }
 
 TEST_F(ProfileTest, WritesThroughASymbolicLinkAndNeverReplacesAnUnreadableFile) {
-  const std::string real = m_dir + "/real.ini";
+  const std::string real = m_dir / "real.ini";
   {
     std::ofstream out(real, std::ios::binary);
     out << "[s]\r\nk=1\r\n";
@@ -236,11 +229,10 @@ TEST_F(ProfileTest, WritesThroughASymbolicLinkAndNeverReplacesAnUnreadableFile) 
   EXPECT_EQ(Get(), "[s]\r\nk=2\r\n");
 
   // A folder in the file's place cannot be read as a file: left alone.
-  const std::string folder = m_dir + "/folder.ini";
+  const std::string folder = m_dir / "folder.ini";
   ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
   EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", folder));
   EXPECT_EQ(GetPrivateProfileString("s", "k", "d", 80, folder), "d");
-  rmdir(folder.c_str());
 }
 
 }  // namespace

@@ -1,23 +1,21 @@
 #include "ui/command_dlg.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "bridge/quillon_doc.h"
 #include "platform/config_dir.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 // Without a window backend (the core build, the headless bridge) the console's
 // window never exists: the document may still run it and feed it bytes.
 TEST(CommandConsoleWithoutWindows, NeverShowsBytesAndDoesNotStayOpen) {
-  char pattern[] = "/tmp/quillon-console-core-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
-  SetConfigDirOverride(dir + "/ConfigFile");
+  TempFolder folder("console-core");
+  ASSERT_FALSE(folder.path.empty());
+  SetConfigDirOverride(folder / "ConfigFile");
   {
     CQuillonDoc doc;
     CCommandDlg& console = doc.m_commandDialog;
@@ -38,9 +36,6 @@ TEST(CommandConsoleWithoutWindows, NeverShowsBytesAndDoesNotStayOpen) {
     EXPECT_EQ(console.LoadCommands(history), 0);
     EXPECT_EQ(history[0], "AT+GMR");
   }
-  unlink((dir + "/ConfigFile/CMDConfigure.ini").c_str());
-  rmdir((dir + "/ConfigFile").c_str());
-  rmdir(dir.c_str());
   SetConfigDirOverride("");
 }
 

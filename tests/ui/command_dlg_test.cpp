@@ -16,6 +16,8 @@
 #include "platform/window/controls.h"
 #include "platform/window/window_test_support.h"
 #include "support/pty_pair.h"
+#include "support/serial_settings.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -24,19 +26,14 @@ class CommandConsole : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
-    char pattern[] = "/tmp/quillon-console-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_tempDir = pattern;
-    SetConfigDirOverride(m_tempDir + "/ConfigFile");
+    ASSERT_FALSE(m_folder.path.empty());
+    SetConfigDirOverride(m_folder / "ConfigFile");
     m_doc = std::make_unique<CQuillonDoc>();
     ASSERT_EQ(m_doc->OnNewDocument(), 1);
     m_historyPath = CommandHistoryPath();
   }
   void TearDown() override {
     m_doc.reset();
-    unlink(m_historyPath.c_str());
-    rmdir((m_tempDir + "/ConfigFile").c_str());
-    rmdir(m_tempDir.c_str());
     SetConfigDirOverride("");
     WindowTest::TearDown();
   }
@@ -46,13 +43,7 @@ class CommandConsole : public WindowTest {
   bool OpenPort() {
     std::string reason;
     if (!m_pty.Open(&reason)) return false;
-    CParameters settings;
-    settings.SetString("Port", m_pty.path);
-    settings.SetString("Baud", "115200");
-    settings.SetString("Parity", "无");
-    settings.SetString("DataBit", "8");
-    settings.SetString("StopBit", "1");
-    EXPECT_EQ(m_doc->OpenSerial(settings), 1);
+    EXPECT_EQ(m_doc->OpenSerial(SerialSettings(m_pty.path)), 1);
     return true;
   }
 
@@ -68,7 +59,7 @@ class CommandConsole : public WindowTest {
   CEdit* Transcript() { return Console().GetDlgItemAs<CEdit>(IDC_TRANSCRIPT); }
   QWidget* Widget(int id) { return WidgetOf(*Console().GetDlgItem(id)); }
 
-  std::string m_tempDir;
+  TempFolder m_folder{"console"};
   std::string m_historyPath;
   std::unique_ptr<CQuillonDoc> m_doc;
   PtyPair m_pty;

@@ -12,23 +12,18 @@
 
 #include "platform/config_dir.h"
 #include "platform/profile.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 class CommandHistoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillon-history-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
-    SetConfigDirOverride(m_dir);
+    ASSERT_FALSE(m_dir.path.empty());
+    SetConfigDirOverride(m_dir.path);
     m_path = CommandHistoryPath();
   }
-  void TearDown() override {
-    SetConfigDirOverride("");
-    unlink(m_path.c_str());
-    rmdir(m_dir.c_str());
-  }
+  void TearDown() override { SetConfigDirOverride(""); }
 
   void Store(const std::vector<std::string>& commands) {
     std::string text = "[串口命令]\r\n";
@@ -51,7 +46,7 @@ class CommandHistoryTest : public ::testing::Test {
     return stat(m_path.c_str(), &st) == 0 ? st.st_ino : 0;
   }
 
-  std::string m_dir;
+  TempFolder m_dir{"history"};
   std::string m_path;
 };
 
@@ -148,12 +143,12 @@ TEST_F(CommandHistoryTest, ComparesCommandsAsTheyReadBack) {
 }
 
 TEST_F(CommandHistoryTest, AMissingFolderGivesAnEmptyListAndWritesNothing) {
-  const std::string missing = m_dir + "/gone/CMDConfigure.ini";
+  const std::string missing = m_dir / "gone/CMDConfigure.ini";
   CCommandSlots slots;
   EXPECT_EQ(LoadCommandHistory(slots, missing), 0);
   EXPECT_EQ(slots[0], "");
   EXPECT_EQ(RememberCommandInHistory("AT", missing), 1);
-  EXPECT_NE(access((m_dir + "/gone").c_str(), F_OK), 0);
+  EXPECT_NE(access((m_dir / "gone").c_str(), F_OK), 0);
 }
 
 }  // namespace

@@ -239,15 +239,25 @@ void CParameters::Serialize(CArchive& ar) {
   RemoveAll();
   CArchive::NestingScope nesting(ar);
   const std::int32_t count = ar.ReadInt32();
-  // A damaged count must not become a huge allocation: every item needs at
-  // least kMinItemRecord bytes of what is left.
-  ar.CheckCount(count, kMinItemRecord);
-  try {
-    m_items.resize(static_cast<std::size_t>(count));
-    for (CParameter& item : m_items) item.Serialize(ar);
-  } catch (...) {
-    RemoveAll();
-    throw;
+  // A count of 0 or less holds no items; the records after it still belong
+  // to whoever reads on.
+  if (count > 0) {
+    // A damaged count is refused at once when the rest of the input could
+    // not hold that many items of kMinItemRecord bytes.
+    ar.CheckCount(count, kMinItemRecord);
+    try {
+      // Items are added as their records are read, never ahead of them: the
+      // count of every nested level is checked against the same remaining
+      // bytes, so allocating by the counts would cost the sum over all
+      // levels. This way memory follows the bytes actually read.
+      for (std::int32_t i = 0; i < count; ++i) {
+        m_items.emplace_back();
+        m_items.back().Serialize(ar);
+      }
+    } catch (...) {
+      RemoveAll();
+      throw;
+    }
   }
   RebuildIndex();
 }

@@ -350,9 +350,11 @@ CObject* CArchive::ReadObjectRecord(std::unique_ptr<CObject>& owned) {
   try {
     object->Serialize(*this);
   } catch (...) {
-    // The object dies with this exception; a caller that catches it and
-    // reads on must not be handed its address by a later back-reference.
-    m_loadMap[objectIndex].object = nullptr;
+    // The object dies with this exception, and so does every object loaded
+    // inside it (its children, owned by it or by its locals). A caller that
+    // catches and reads on must not be handed any of their addresses by a
+    // later back-reference. Class entries stay: classes do not die.
+    for (std::size_t i = objectIndex; i < m_loadMap.size(); ++i) m_loadMap[i].object = nullptr;
     m_nObjectSchema = outerSchema;
     throw;
   }

@@ -179,6 +179,14 @@ TEST(ParameterArchive, RecordHoldsOnlyTheBytesOfItsType) {
       EXPECT_EQ(back.m_value[2], 0xEE);
     }
   }
+  // A byte array inside a record: a 16-bit count, then the bytes.
+  CParameter bytes = Numeric(PT_BYTES, {});
+  bytes.EnsureBytes();
+  bytes.m_pBytes->assign({0xAB, 0x00, 0xCD});
+  CArchive arrayOut;
+  bytes.Serialize(arrayOut);
+  EXPECT_EQ(arrayOut.GetBuffer(), (std::vector<std::uint8_t>{PT_BYTES, 0, 0, 0, 0, 3, 0, 0xAB, 0x00, 0xCD}));
+
   // A byte-array item whose array was never made still reads back.
   CArchive out;
   CParameter hollow = Numeric(PT_BYTES, {});

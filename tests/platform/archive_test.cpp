@@ -260,6 +260,29 @@ TEST(ArchiveObjects, SchemaRulesAndBadRecords) {
   EXPECT_THROW(mixed.ReadObject(), CArchiveException);
 }
 
+TEST(ArchiveObjects, AFailedObjectTakesTheObjectsLoadedInsideItAlong) {
+  // A node (class 1, object 2) whose child is a CFixed (class 3, object 4):
+  // the child loads, then the node refuses it and both die.
+  Bytes bytes = Of({0xFF, 0xFF, 2, 0, 5, 0});
+  Append(bytes, "CNode");
+  bytes.insert(bytes.end(), {7, 0, 0, 0, 0xFF, 0xFF, 3, 0, 6, 0});
+  Append(bytes, "CFixed");
+  // Read on after the failure: a reference to the dead child, then a new
+  // object of a class first named inside the failed one.
+  bytes.insert(bytes.end(), {4, 0, 0x03, 0x80});
+  CArchive in(bytes);
+  std::unique_ptr<CObject> owned;
+  EXPECT_THROW(in.ReadObjectRecord(owned), CArchiveException);
+  try {
+    in.ReadObjectRecord(owned);
+    ADD_FAILURE() << "handed out an object that died with its parent";
+  } catch (const CArchiveException& e) {
+    EXPECT_EQ(e.m_cause, CArchiveException::badIndex);
+  }
+  ASSERT_NE(in.ReadObjectRecord(owned), nullptr);
+  EXPECT_TRUE(owned->IsKindOf(RUNTIME_CLASS(CFixed)));
+}
+
 TEST(ArchiveObjects, NestingIsBoundedAndTruncationAtAnyByteFailsCleanly) {
   std::unique_ptr<CObject> deep = CArchive(StoredChain(CArchive::kMaxNesting)).ReadObject();
   int depth = 0;

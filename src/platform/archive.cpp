@@ -1,9 +1,14 @@
 #include "platform/archive.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
+
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -79,8 +84,12 @@ CArchive::CArchive(std::vector<std::uint8_t> data) : m_mode(load), m_buffer(std:
 CArchive::~CArchive() = default;
 
 int CArchive::SaveFile(const std::string& path) const {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return 0;
+  const int fd = OpenRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC);
+  std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
+  if (!file) {
+    if (fd >= 0) close(fd);
+    return 0;
+  }
   bool ok = m_buffer.empty() || std::fwrite(m_buffer.data(), 1, m_buffer.size(), file) == m_buffer.size();
   ok = (std::fclose(file) == 0) && ok;
   return ok ? 1 : 0;
@@ -95,8 +104,12 @@ int CArchive::LoadFile(const std::string& path) {
   m_storeMap.clear();
   m_loadMap.assign(1, {nullptr, nullptr, -1});
   m_nMapCount = 1;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return 0;
+  const int fd = OpenRegularFile(path, O_RDONLY);
+  std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "rb");
+  if (!file) {
+    if (fd >= 0) close(fd);
+    return 0;
+  }
   std::uint8_t chunk[4096];
   bool ok = true;
   for (;;) {

@@ -156,6 +156,7 @@ class CArchive {
   // Files. SaveFile writes the stored bytes (1 on success, 0 on failure);
   // LoadFile turns this archive into a loading archive over the file's bytes
   // (1 on success, 0 when the file cannot be read; the archive is then empty).
+  // Both refuse a path that is not a regular file (a FIFO, a folder, a device).
   int SaveFile(const std::string& path) const;
   int LoadFile(const std::string& path);
 

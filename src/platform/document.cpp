@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/regular_file.h"
+
 CDocument::CDocument() : m_bModified(0) {}
 
 CDocument::~CDocument() = default;
@@ -15,7 +17,9 @@ int CDocument::OnNewDocument() {
 }
 
 int CDocument::OnOpenDocument(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only a regular file: a FIFO would block the UI thread in open(), and a
+  // folder or a device is no document.
+  int fd = OpenRegularFile(path, O_RDONLY);
   if (fd < 0) return 0;
   close(fd);
   DeleteContents();
@@ -25,7 +29,7 @@ int CDocument::OnOpenDocument(const std::string& path) {
 }
 
 int CDocument::OnSaveDocument(const std::string& path) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int fd = OpenRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
   if (fd < 0) return 0;
   // The file is empty; only a failed close can still lose it (e.g. on NFS).
   if (close(fd) != 0) return 0;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/regular_file.h"
 #include "platform/text.h"
 
 namespace {
@@ -131,9 +132,11 @@ Location Locate(const std::vector<std::string>& lines, std::string_view section,
   return where;
 }
 
-// Reads the whole file. ENOENT is reported through errno like any failure.
+// Reads the whole file. ENOENT is reported through errno like any failure;
+// a path that is not a regular file (a FIFO, a directory, /dev/zero) fails
+// with EINVAL before it is read.
 bool ReadWholeFile(const std::string& path, std::string& content) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegularFile(path, O_RDONLY);
   if (fd < 0) return false;
   content.clear();
   char buffer[8192];
@@ -214,6 +217,43 @@ std::string Unquote(std::string_view value, size_t limit) {
 
 bool HoldsLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
+// True when the last byte of name is the lead byte of a double-byte
+// character: written as "[name]", the closing bracket would become its
+// trail byte and the header would never be found again.
+bool EndsInLeadByte(std::string_view name) {
+  size_t i = 0;
+  while (i < name.size()) {
+    if (IsLeadByte(static_cast<unsigned char>(name[i]))) {
+      if (i + 1 == name.size()) return true;
+      i += 2;
+    } else {
+      ++i;
+    }
+  }
+  return false;
+}
+
+// Names that a read could not find again once written: a section whose
+// header would lose its closing bracket, a key that would split at its own
+// "=" or read as a section header or a comment, and line breaks in either.
+bool IsWritableSection(std::string_view trimmed, const std::string& raw) {
+  return !trimmed.empty() && !HoldsLineBreak(raw) && !EndsInLeadByte(trimmed);
+}
+
+bool IsWritableKey(const std::string& raw) {
+  std::string_view key = Trim(raw);
+  return !key.empty() && !HoldsLineBreak(raw) && key.find('=') == std::string_view::npos && key[0] != '[' &&
+         key[0] != ';';
+}
+
+// Whether the file itself may be written. Its permission bits count for
+// every user, root included: a history file made read-only is meant to stay
+// as it is, and replacing it by a rename would otherwise succeed.
+bool MayWrite(const std::string& path, const struct stat& st) {
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 }  // namespace
 
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
@@ -246,9 +286,9 @@ bool WritePrivateProfileKeys(const std::string& section,
                              const std::vector<std::pair<std::string, std::string>>& keyValues,
                              const std::string& path) {
   std::string_view sectionName = Trim(section);
-  if (sectionName.empty() || path.empty() || HoldsLineBreak(section)) return false;
+  if (path.empty() || !IsWritableSection(sectionName, section)) return false;
   for (const auto& [key, value] : keyValues) {
-    if (Trim(key).empty() || HoldsLineBreak(key) || HoldsLineBreak(value)) return false;
+    if (!IsWritableKey(key) || HoldsLineBreak(value)) return false;
   }
 
   // Write through a symbolic link to the file it names, as an in-place update would.
@@ -262,7 +302,7 @@ bool WritePrivateProfileKeys(const std::string& section,
   std::string content;
   bool exists = ReadWholeFile(target, content);
   if (!exists && errno != ENOENT) return false;  // unreadable: never replace what we could not read
-  if (exists && stat(target.c_str(), &st) != 0) return false;
+  if (exists && (stat(target.c_str(), &st) != 0 || !MayWrite(target, st))) return false;
 
   std::vector<std::string> lines = SplitLines(content);
   size_t extra = 0;

@@ -7,7 +7,8 @@
 // double-byte characters are compared exactly); blanks around names and values
 // are dropped; a value enclosed in matching double (or single) quotes loses
 // them; a missing file, section or key gives the default (trailing blanks
-// dropped), a key present with an empty value gives an empty text.
+// dropped), and so does a path that is not a regular file (a FIFO, a
+// directory, a device); a key present with an empty value gives an empty text.
 //
 // Writing: every other line of the file stays as it was; the key is replaced
 // on its own line or appended to its section, and a missing section is added at
@@ -36,9 +37,13 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 std::string ProfileValueAsRead(const std::string& written, std::size_t bufferSize);
 
 // Sets key in section to value and rewrites the file; creates the file when
-// its folder exists. False when the folder is missing, the file cannot be
-// written, or a name is empty or a text holds a line break (which would write
-// lines of its own into the file); the file is then left as it was.
+// its folder exists. False, with the file left as it was, when the folder is
+// missing; when the file cannot be read, is not a regular file, or may not be
+// written (no write permission bit, for root too: a read-only history stays);
+// when a text holds a line break (which would write lines of its own); or
+// when a name could not be found again: an empty name, a section ending in
+// the lead byte of a double-byte character (its "]" would become the trail
+// byte), a key holding "=" or starting with "[" or ";".
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& path);
 

@@ -1,9 +1,11 @@
 #include "device/port_path.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/config_dir.h"
 #include "support/temp_folder.h"
+#include "support/watchdog.h"
 
 namespace {
 
@@ -37,6 +39,11 @@ TEST_F(PortPath, PortsIniMapsNamesWhateverTheirCase) {
   EXPECT_EQ(SerialDevicePath("lab"), "/dev/ttyACM1");
   EXPECT_EQ(SerialDevicePath("COM4"), "/dev/ttyS3");  // an empty entry maps nothing
   EXPECT_EQ(SerialDevicePath("COM5"), "/dev/ttyS4");
+}
+
+TEST_F(PortPath, APortsIniThatIsNoFileMapsNothingAndNeverBlocks) {
+  ASSERT_EQ(mkfifo((folder / "ports.ini").c_str(), 0600), 0);
+  WithWatchdog("a FIFO as ports.ini", [] { EXPECT_EQ(SerialDevicePath("COM3"), "/dev/ttyS2"); });
 }
 
 TEST_F(PortPath, APathIsUsedAsItIs) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/temp_folder.h"
+#include "support/watchdog.h"
 
 namespace {
 
@@ -55,6 +56,15 @@ TEST_F(DocumentTest, FailedOpenAndSaveChangeNothing) {
   doc.SetTitle("串口转网口助手");
   EXPECT_EQ(doc.OnOpenDocument(m_dir / "missing.dat"), 0);
   EXPECT_EQ(doc.OnSaveDocument(m_dir / "no/such/folder.dat"), 0);
+  // What is not a file is no document, and a FIFO must not block the caller.
+  const std::string fifo = m_dir / "fifo.dat";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  WithWatchdog("opening a FIFO", [&] {
+    for (const std::string& path : {fifo, m_dir.path, std::string("/dev/zero")}) {
+      EXPECT_EQ(doc.OnOpenDocument(path), 0) << path;
+      EXPECT_EQ(doc.OnSaveDocument(path), 0) << path;
+    }
+  });
   EXPECT_EQ(doc.m_nDeleted, 0);
   EXPECT_EQ(doc.GetTitle(), "串口转网口助手");
   EXPECT_EQ(doc.GetPathName(), "");

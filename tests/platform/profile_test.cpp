@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/temp_folder.h"
+#include "support/watchdog.h"
 
 namespace {
 
@@ -190,7 +191,7 @@ TEST_F(ProfileTest, CreatesTheFileOnlyWhenItsFolderExists) {
   EXPECT_NE(access((m_dir / "missing").c_str(), F_OK), 0);
 }
 
-TEST_F(ProfileTest, RefusesLineBreaksAndKeepsTheModeOfAnExistingFile) {
+TEST_F(ProfileTest, RefusesNamesItCouldNotFindAgainAndKeepsTheModeOfAnExistingFile) {
   Put("[s]\r\nk=1\r\n");
   ASSERT_EQ(chmod(m_path.c_str(), 0640), 0);
   EXPECT_FALSE(WritePrivateProfileString("s", "k", "a\r\n[evil]", m_path));
@@ -198,13 +199,36 @@ TEST_F(ProfileTest, RefusesLineBreaksAndKeepsTheModeOfAnExistingFile) {
   EXPECT_FALSE(WritePrivateProfileString("s", "k\r", "a", m_path));
   EXPECT_FALSE(WritePrivateProfileString("", "k", "a", m_path));
   EXPECT_FALSE(WritePrivateProfileString("s", " ", "a", m_path));
+  // 串 and a lone lead byte: "]" would become its trail byte.
+  EXPECT_FALSE(WritePrivateProfileString(std::string("\xB4\xAE\xB4", 3), "k", "a", m_path));
+  EXPECT_FALSE(WritePrivateProfileString("s\xC1 ", "k", "a", m_path));
+  for (const char* key : {"a=b", "=", "[k]", " ;k", ";"}) {
+    EXPECT_FALSE(WritePrivateProfileString("s", key, "a", m_path)) << key;
+  }
   EXPECT_EQ(Get(), "[s]\r\nk=1\r\n");
+  // Brackets and a lead byte followed by its trail are names like any other.
+  ASSERT_TRUE(WritePrivateProfileString("a]b", "k]", "x", m_path));
+  ASSERT_TRUE(WritePrivateProfileString(std::string("\xB4]", 2), "k", "y", m_path));
+  EXPECT_EQ(Read("a]b", "k]"), "x");
+  EXPECT_EQ(Read(std::string("\xB4]", 2), "k"), "y");
+  Put("[s]\r\nk=1\r\n");
 
   ASSERT_TRUE(WritePrivateProfileString("S", "K", "2", m_path));
   EXPECT_EQ(Get(), "[s]\r\nk=2\r\n");
   struct stat st {};
   ASSERT_EQ(stat(m_path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(ProfileTest, LeavesAReadOnlyFileAsItIs) {
+  Put("[s]\r\nk=1\r\n");
+  ASSERT_EQ(chmod(m_path.c_str(), 0444), 0);
+  EXPECT_FALSE(WritePrivateProfileString("s", "k", "2", m_path));
+  EXPECT_FALSE(WritePrivateProfileKeys("t", {{"a", "1"}}, m_path));
+  EXPECT_EQ(Get(), "[s]\r\nk=1\r\n");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"CMDConfigure.ini"});
+  ASSERT_EQ(chmod(m_path.c_str(), 0644), 0);
+  EXPECT_TRUE(WritePrivateProfileString("s", "k", "2", m_path));
 }
 
 TEST_F(ProfileTest, WritesSeveralKeysInOneRewriteOrNone) {
@@ -228,11 +252,20 @@ TEST_F(ProfileTest, WritesThroughASymbolicLinkAndNeverReplacesAnUnreadableFile) 
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(Get(), "[s]\r\nk=2\r\n");
 
-  // A folder in the file's place cannot be read as a file: left alone.
+  // A folder or a FIFO in the file's place is no file: it reads as missing,
+  // without waiting for a writer, and is never replaced.
   const std::string folder = m_dir / "folder.ini";
+  const std::string fifo = m_dir / "fifo.ini";
   ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-  EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", folder));
-  EXPECT_EQ(GetPrivateProfileString("s", "k", "d", 80, folder), "d");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  WithWatchdog("reading and writing a FIFO", [&] {
+    for (const std::string& path : {folder, fifo}) {
+      EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", path)) << path;
+      EXPECT_EQ(GetPrivateProfileString("s", "k", "d", 80, path), "d") << path;
+    }
+  });
+  ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 }  // namespace

@@ -1,0 +1,18 @@
+// Opening the program's own files (INI files, documents) so that a path that
+// names something other than a file can do no harm: a FIFO would block open()
+// or read() until a writer comes, a directory or /dev/zero would "open", and a
+// device may act on being opened. Such a path is refused before it is opened,
+// and once more on the open descriptor, in case it was replaced in between.
+//
+// Any thread; never blocks on anything but the file system.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+// open(2) of path with flags (O_CLOEXEC is added) when path is a regular file
+// or, with O_CREAT in flags, does not exist yet. Returns the descriptor, or -1
+// with errno set: ENOENT for a missing file, EINVAL for a path that is not a
+// regular file, or the error of the open itself. The descriptor is blocking.
+int OpenRegularFile(const std::string& path, int flags, mode_t mode = 0666);

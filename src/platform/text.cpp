@@ -26,7 +26,27 @@ class CLocaleScope {
   locale_t m_previous;
 };
 
-std::string Convert(std::string_view in, const char* to, const char* from) {
+// How many bytes of the source make the character at p (n > 0 bytes left),
+// so that a character the target cannot hold becomes one '?', not one per
+// byte. A broken sequence counts up to its first byte that does not belong.
+using CharLength = size_t (*)(const unsigned char* p, size_t n);
+
+size_t Utf8CharLength(const unsigned char* p, size_t n) {
+  const unsigned char c = p[0];
+  const size_t length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+  for (size_t i = 1; i < length; ++i) {
+    if (i >= n || (p[i] & 0xC0) != 0x80) return i;
+  }
+  return length;
+}
+
+size_t GbkCharLength(const unsigned char* p, size_t n) {
+  const bool lead = p[0] >= 0x81 && p[0] <= 0xFE;
+  const bool trail = n >= 2 && p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F;
+  return lead && trail ? 2 : 1;
+}
+
+std::string Convert(std::string_view in, const char* to, const char* from, CharLength charLength) {
   std::string out;
   if (in.empty()) return out;
   iconv_t cd = iconv_open(to, from);
@@ -45,7 +65,7 @@ std::string Convert(std::string_view in, const char* to, const char* from) {
       dstLeft = out.size() - used;
       continue;
     }
-    // EILSEQ or EINVAL: replace the offending byte and go on.
+    // EILSEQ or EINVAL: replace the offending character and go on.
     if (dstLeft == 0) {
       size_t used = static_cast<size_t>(dst - out.data());
       out.resize(out.size() * 2);
@@ -54,8 +74,9 @@ std::string Convert(std::string_view in, const char* to, const char* from) {
     }
     *dst++ = '?';
     --dstLeft;
-    ++src;
-    --srcLeft;
+    const size_t skipped = charLength(reinterpret_cast<const unsigned char*>(src), srcLeft);
+    src += skipped;
+    srcLeft -= skipped;
   }
   iconv(cd, nullptr, nullptr, &dst, &dstLeft);
   out.resize(static_cast<size_t>(dst - out.data()));
@@ -87,9 +108,9 @@ std::string StrFormat(const char* format, ...) {
   return out;
 }
 
-std::string GbkToUtf8(std::string_view gbk) { return Convert(gbk, "UTF-8", "GBK"); }
+std::string GbkToUtf8(std::string_view gbk) { return Convert(gbk, "UTF-8", "GBK", &GbkCharLength); }
 
-std::string Utf8ToGbk(std::string_view utf8) { return Convert(utf8, "GBK", "UTF-8"); }
+std::string Utf8ToGbk(std::string_view utf8) { return Convert(utf8, "GBK", "UTF-8", &Utf8CharLength); }
 
 std::string AsciiUpper(std::string_view text) {
   std::string out(text);

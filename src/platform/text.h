@@ -12,8 +12,9 @@
 std::string StrFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string StrFormatV(const char* format, va_list args);
 
-// GBK ↔ UTF-8 through glibc's iconv. Bytes that cannot be converted become '?'
-// so a damaged text never stops the caller.
+// GBK ↔ UTF-8 through glibc's iconv. A character that cannot be converted
+// becomes one '?' (an emoji is one '?', not four), and so does each byte of
+// a broken sequence, so a damaged text never stops the caller.
 std::string GbkToUtf8(std::string_view gbk);
 std::string Utf8ToGbk(std::string_view utf8);
 

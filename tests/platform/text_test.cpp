@@ -18,6 +18,12 @@ TEST(GbkText, ConvertsBothWaysAndReplacesWhatItCannotRead) {
   EXPECT_EQ(GbkToUtf8(""), "");
   // A lone lead byte at the end is not a character: it becomes '?'.
   EXPECT_EQ(GbkToUtf8(std::string("A\xC1", 2)), "A?");
+  // One '?' for each character GBK lacks, whatever its UTF-8 length; a
+  // broken sequence loses only its own bytes.
+  EXPECT_EQ(Utf8ToGbk("a\xF0\x9F\x98\x80" "b\xE0\xB8\x81" "c\xE8\xBF\x9E"), "a?b?c连");
+  EXPECT_EQ(Utf8ToGbk("\xE8\xBF" "A\xFF" "\xE8"), "?A??");
+  // A GBK lead byte with a trail byte that no character has: one '?'.
+  EXPECT_EQ(GbkToUtf8(std::string("\xA2\xA0" "A\x81" "\x7F", 5)), "?A?\x7F");
 }
 
 TEST(StrFormat, FormatsLongOutputAndIgnoresTheProcessLocale) {

@@ -123,6 +123,10 @@ TEST_F(HeadlessBridgeTest, InvalidCommandLinesGiveOneLineAndStatus2) {
     ASSERT_FALSE(errors.empty()) << command;
     EXPECT_EQ(errors.find('\n'), errors.size() - 1) << command << ": " << errors;
   }
+  // An unknown option is reported as such, also as the last argument.
+  std::string errors;
+  EXPECT_EQ(RunToEnd({"--target", "127.0.0.1:3000", "--bogus"}, &errors), 2);
+  EXPECT_NE(errors.find("unknown option '--bogus'"), std::string::npos) << errors;
 }
 
 TEST_F(HeadlessBridgeTest, HelpDescribesEveryOption) {

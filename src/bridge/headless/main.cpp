@@ -121,6 +121,17 @@ bool ParseTarget(const std::string& text, Options* options) {
   return true;
 }
 
+// The options that take a value, so that an unknown one is reported as
+// unknown before its missing value is.
+bool IsKnownOption(const std::string& name) {
+  static const char* const kNames[] = {"--port",   "--baud",  "--parity", "--data",  "--stop",
+                                       "--local-port", "--target", "--frame", "--stats", "--config-dir"};
+  for (const char* known : kNames) {
+    if (name == known) return true;
+  }
+  return false;
+}
+
 // Fills options from argv; on a mistake returns false with a one-line
 // description in *error.
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
@@ -142,6 +153,10 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       name = arg.substr(0, equals);
       value = arg.substr(equals + 1);
     } else {
+      if (!IsKnownOption(name)) {
+        *error = "unknown option '" + name + "'";
+        return false;
+      }
       if (i + 1 >= argc) {
         *error = "option " + name + " needs a value";
         return false;

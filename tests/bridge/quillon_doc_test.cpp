@@ -1,7 +1,10 @@
 #include "bridge/quillon_doc.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -133,6 +136,28 @@ TEST_F(QuillonDocTest, FramesOfExactlyTheFrameSizeLeaveAsDatagrams) {
   EXPECT_EQ(extra.bytes, Counting(128, 1 + 256));
   EXPECT_EQ(m_doc->GetFramesSent(), 3);
   EXPECT_EQ(m_doc->GetFrameFill(), 0);
+}
+
+TEST_F(QuillonDocTest, FramesAsLargeAsTheBufferLeaveWholeFromAPortOnAllInterfaces) {
+  OpenPty();
+  StartNetwork(1024);
+  // The local port listens on every interface, not on loopback alone.
+  sockaddr_in bound {};
+  socklen_t length = sizeof bound;
+  ASSERT_EQ(getsockname(m_doc->m_udp.m_socket.m_hSocket, reinterpret_cast<sockaddr*>(&bound), &length), 0);
+  EXPECT_EQ(ntohl(bound.sin_addr.s_addr), INADDR_ANY);
+  EXPECT_EQ(ntohs(bound.sin_port), m_localPort);
+
+  m_doc->m_bForwarding = 1;
+  const std::vector<std::uint8_t> bytes = Counting(2 * 1024 + 5, 7);
+  Feed(bytes);
+  for (int frame = 0; frame < 2; ++frame) {
+    UdpReceiver::Datagram got;
+    ASSERT_TRUE(m_receiver.Receive(got));
+    EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(bytes.begin() + frame * 1024, bytes.begin() + (frame + 1) * 1024));
+  }
+  EXPECT_EQ(m_doc->GetFramesSent(), 2);
+  EXPECT_EQ(m_doc->GetFrameFill(), 5);
 }
 
 TEST_F(QuillonDocTest, ForwardingOffCountsAndShowsButDoesNotFrame) {

@@ -52,6 +52,31 @@ class CommandHistoryTest : public ::testing::Test {
 
 using Commands = std::vector<std::string>;
 
+TEST_F(CommandHistoryTest, FileSectionAndKeysAreSpelledExactly) {
+  // Written by hand, byte for byte: ConfigFile/CMDConfigure.ini, the section
+  // 串口命令 in GBK, the keys Command0 to Command9.
+  const std::string path = m_dir / "CMDConfigure.ini";
+  EXPECT_EQ(CommandHistoryPath(), path);
+  SetConfigDirOverride("");
+  const std::string installed = CommandHistoryPath();
+  SetConfigDirOverride(m_dir.path);
+  const std::string tail = "/ConfigFile/CMDConfigure.ini";
+  ASSERT_GE(installed.size(), tail.size());
+  EXPECT_EQ(installed.substr(installed.size() - tail.size()), tail);
+
+  const std::string section = "[\xB4\xAE\xBF\xDA\xC3\xFC\xC1\xEE]\r\n";
+  RememberCommandInHistory("AT", path);
+  std::string expected = section + "Command0=AT\r\n";
+  for (int n = 1; n < 10; ++n) expected += "Command" + std::to_string(n) + "=\r\n";
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream all;
+  all << in.rdbuf();
+  EXPECT_EQ(all.str(), expected);
+
+  std::ofstream(path, std::ios::binary) << section << "Command0=a\r\nCommand1=b\r\n";
+  EXPECT_EQ(Listed(), (Commands{"a", "b"}));
+}
+
 TEST_F(CommandHistoryTest, MovesASentCommandToTheFront) {
   Store({"a", "b", "c"});
   RememberCommandInHistory("b", m_path);

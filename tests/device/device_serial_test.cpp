@@ -259,12 +259,14 @@ TEST(DeviceSerial, ReceiveRateOverTheIntervalBetweenPresentations) {
   g_tick = 1000;
   EXPECT_EQ(RunRow(device, "接收数据速率"), "250.000(字节/秒)");
 
-  // Stop starts the measurement over.
+  // Stop starts the measurement over: time has passed, and still the first
+  // presentation after it measures nothing.
   device.Stop(nullptr);
-  EXPECT_EQ(RunRow(device, "共接收数据"), "0字节");
+  g_tick = 1400;
   EXPECT_EQ(RunRow(device, "接收数据速率"), "未测定(字节/秒)");
+  EXPECT_EQ(RunRow(device, "共接收数据"), "0字节");
   CDeviceSerial::OnPortBlock(bytes.data(), 50, &device);
-  g_tick = 1500;
+  g_tick = 1900;
   EXPECT_EQ(RunRow(device, "接收数据速率"), "100.000(字节/秒)");
 }
 
@@ -288,6 +290,8 @@ TEST(DeviceSerial, WritesCountWhatWasHandedToARunningPort) {
   pty.CloseMaster();  // the write now fails, and still counts
   EXPECT_EQ(device.WriteText("lost"), 1);
   EXPECT_EQ(RunRow(device, "发送数据"), "14字节");
+  device.Stop(nullptr);
+  EXPECT_EQ(RunRow(device, "发送数据"), "0字节");
 }
 
 TEST(DeviceSerial, ControlAndStatusLines) {

@@ -20,13 +20,14 @@ class CDocument {
   virtual int OnNewDocument();
 
   // Opens the file at path for reading; 0 when it cannot be opened or is not
-  // a regular file (a FIFO, a folder, a device; nothing changes then). Otherwise empties the contents, restores nothing, takes
-  // path as the document's path and its file name as the title; returns 1.
+  // a regular file (a FIFO, a folder, a device), and nothing changes then.
+  // Otherwise empties the contents, restores nothing, takes path as the
+  // document's path and its file name as the title; returns 1.
   virtual int OnOpenDocument(const std::string& path);
 
   // Writes an empty file at path (created or truncated); 0 when path names
-  // something other than a regular file. 1 on success;
-  // afterwards path is the document's path and the document is unmodified.
+  // something other than a regular file. 1 on success; afterwards path is
+  // the document's path and the document is unmodified.
   virtual int OnSaveDocument(const std::string& path);
 
   // Empties the document's own data; the base holds none.

@@ -124,8 +124,8 @@ bool ParseTarget(const std::string& text, Options* options) {
 // The options that take a value, so that an unknown one is reported as
 // unknown before its missing value is.
 bool IsKnownOption(const std::string& name) {
-  static const char* const kNames[] = {"--port",   "--baud",  "--parity", "--data",  "--stop",
-                                       "--local-port", "--target", "--frame", "--stats", "--config-dir"};
+  static const char* const kNames[] = {"--port",       "--baud",   "--parity", "--data",  "--stop",
+                                       "--local-port", "--target", "--frame",  "--stats", "--config-dir"};
   for (const char* known : kNames) {
     if (name == known) return true;
   }

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/received_text.h"
+#include "bridge/received_text.h"
 
 namespace {
 

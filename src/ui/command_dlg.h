@@ -16,8 +16,8 @@
 #include <string>
 
 #include "platform/window/dialog.h"
-#include "ui/command_history.h"
-#include "ui/received_text.h"
+#include "bridge/command_history.h"
+#include "bridge/received_text.h"
 
 class CDeviceBase;
 class CQuillonDoc;

@@ -23,11 +23,11 @@
 #include <mutex>
 #include <string>
 
+#include "bridge/command_console.h"
 #include "bridge/udp_port.h"
 #include "device/device_serial.h"
 #include "params/parameters.h"
 #include "platform/document.h"
-#include "ui/command_dlg.h"
 
 constexpr int FRAME_BUFFER_SIZE = 1024;
 
@@ -116,7 +116,9 @@ class CQuillonDoc : public CDocument {
   std::atomic<std::uint8_t> m_bCommandOpen{0};
   std::atomic<std::uint8_t> m_bForwarding{0};
   CDeviceSerial m_device;
-  CCommandDlg m_commandDialog;
+  // The command console: its history, its received-text hand-off and its
+  // links live here; the main form shows its window (CCommandDlg) on it.
+  CCommandConsole m_commandDialog;
   CUdpPort m_udp;
   // Network settings: written by the UI under m_netLock (SetNetworkSettings),
   // read under it by SendFrame. m_nLocalPort is read by BindNetPort only.

@@ -1,6 +1,5 @@
 #include "ui/command_dlg.h"
 
-#include "bridge/quillon_doc.h"
 #include "platform/window/controls.h"
 
 const CDialogTemplate& CommandDialogTemplate() {
@@ -47,8 +46,8 @@ const CDialogTemplate& CommandDialogTemplate() {
   return dialog;
 }
 
-CCommandDlg::CCommandDlg(CWnd* pParent, CQuillonDoc* pDoc, CDeviceBase* pDevice)
-    : CDialog(CommandDialogTemplate(), pParent), m_pDevice(pDevice), m_pDoc(pDoc) {
+CCommandDlg::CCommandDlg(CCommandConsole& console, CWnd* pParent)
+    : CDialog(CommandDialogTemplate(), pParent), m_console(console) {
   MapCommand(IDC_SEND, &CCommandDlg::OnSend);
 }
 
@@ -58,14 +57,14 @@ int CCommandDlg::DoModal() {
   int result = CDialog::DoModal();
   // Also when no window could be made: the document must not keep feeding a
   // console that is not there.
-  ClearCommandOpen();
+  m_console.ClearCommandOpen();
   return result;
 }
 
 int CCommandDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   CCommandSlots history;
-  LoadCommands(history);
+  m_console.LoadCommands(history);
   if (CComboBox* combo = GetDlgItemAs<CComboBox>(IDC_COMMAND)) {
     // Oldest first at position 0, so the most recent ends up on top; the edit
     // field stays empty.
@@ -74,17 +73,14 @@ int CCommandDlg::OnInitDialog() {
       if (!slot.empty()) combo->InsertString(0, slot);
     }
   }
-  m_received.Open();
+  m_console.OpenTranscript();
   // Ends with the window.
   SetTimer(COMMAND_DISPLAY_TIMER, COMMAND_DISPLAY_PERIOD_MS);
   return 1;
 }
 
-// Reader thread.
-void CCommandDlg::PublishReceived() { m_received.Publish(); }
-
 void CCommandDlg::OnTimer(unsigned nIdEvent) {
-  CReceivedText::Tick tick = m_received.TakeTick();
+  CReceivedText::Tick tick = m_console.TakeTick();
   if (CEdit* transcript = GetDlgItemAs<CEdit>(IDC_TRANSCRIPT)) {
     if (tick.bClear) transcript->SetWindowText(std::string());
     // Always at the end, even when the user has clicked into the text: at the
@@ -96,31 +92,21 @@ void CCommandDlg::OnTimer(unsigned nIdEvent) {
 
 void CCommandDlg::OnSend() {
   m_strCommand = GetDlgItemText(IDC_COMMAND);
-  RememberCommand(m_strCommand);
-  m_strCommand += "\r\n";
-  if (m_pDoc != nullptr) m_pDoc->SendToDevice(m_pDevice, m_strCommand);
+  m_console.SendCommand(m_strCommand);
   m_strCommand.clear();
 }
 
 void CCommandDlg::OnClose() {
-  ClearCommandOpen();
+  m_console.ClearCommandOpen();
   CDialog::OnClose();  // becomes a cancel
 }
 
 void CCommandDlg::OnCancel() {
-  ClearCommandOpen();
+  m_console.ClearCommandOpen();
   CDialog::OnCancel();
 }
 
 void CCommandDlg::OnDestroy() {
-  m_received.Close();
+  m_console.CloseTranscript();
   CDialog::OnDestroy();
-}
-
-int CCommandDlg::LoadCommands(CCommandSlots& history) { return LoadCommandHistory(history, CommandHistoryPath()); }
-
-int CCommandDlg::RememberCommand(std::string text) { return RememberCommandInHistory(text, CommandHistoryPath()); }
-
-void CCommandDlg::ClearCommandOpen() {
-  if (m_pDoc != nullptr) m_pDoc->m_bCommandOpen.store(0, std::memory_order_relaxed);
 }

@@ -6,6 +6,7 @@
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/window/data_exchange.h"
+#include "ui/command_dlg.h"
 
 namespace {
 
@@ -138,7 +139,8 @@ void CQuillonView::OnCommandSettings() {
   if (doc == nullptr) return;
   doc->m_bCommandOpen.store(1);
   // Returns when the console closes; the console clears the flag itself.
-  doc->m_commandDialog.DoModal();
+  CCommandDlg dialog(doc->m_commandDialog);
+  dialog.DoModal();
 }
 
 void CQuillonView::OnStartPort() {

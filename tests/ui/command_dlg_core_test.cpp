@@ -18,9 +18,10 @@ TEST(CommandConsoleWithoutWindows, NeverShowsBytesAndDoesNotStayOpen) {
   SetConfigDirOverride(folder / "ConfigFile");
   {
     CQuillonDoc doc;
-    CCommandDlg& console = doc.m_commandDialog;
+    CCommandConsole& console = doc.m_commandDialog;
+    CCommandDlg dialog(console);
     doc.m_bCommandOpen.store(1);
-    EXPECT_EQ(console.DoModal(), IDCANCEL);
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_EQ(doc.m_bCommandOpen.load(), 0) << "a console that never came up is not open";
 
     // Bytes that reach the console without its window are neither shown nor counted.

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr std::size_t kBlock = 4096;
+constexpr std::size_t kBlock = SERIAL_READ_BLOCK;
 constexpr std::size_t kBlocksPerTake = 64;
 
 std::vector<std::uint8_t> Block() {

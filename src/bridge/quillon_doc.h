@@ -30,6 +30,8 @@
 #include "platform/document.h"
 
 constexpr int FRAME_BUFFER_SIZE = 1024;
+// The frame sizes the program offers, in bytes, smallest first.
+inline constexpr int FRAME_SIZES[] = {128, 256, 512, 1024};
 
 class CQuillonDoc : public CDocument {
  public:
@@ -154,7 +156,7 @@ class CQuillonDoc : public CDocument {
   // Reader-private: what the bytes since the last publish produced. The
   // staging buffer holds one read block; a caller that delivers more bytes
   // without a block end gets them published in pieces of this size.
-  char m_readerDisplay[4096];
+  char m_readerDisplay[SERIAL_READ_BLOCK];
   std::size_t m_nReaderDisplayLength = 0;
   std::uint32_t m_nReaderBytes = 0;
 };

@@ -2,19 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/config_dir.h"
+#include "support/config_dir_override.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 class PortPath : public testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(folder.path.empty());
-    SetConfigDirOverride(folder.path);
-  }
-  void TearDown() override { SetConfigDirOverride(""); }
+  void SetUp() override { ASSERT_FALSE(folder.path.empty()); }
   TempFolder folder;
+  ScopedConfigDir configDir{folder.path};
 };
 
 }  // namespace

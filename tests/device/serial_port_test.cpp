@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "device/device_serial.h"
-#include "platform/config_dir.h"
+#include "support/config_dir_override.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
+#include "support/wait.h"
 #include "support/watchdog.h"
 
 namespace {
@@ -120,12 +121,11 @@ TEST(SerialPort, LowerCaseComNamesOpenThroughPortsIni) {
   OPEN_PTY_OR_SKIP(pty);
   TempFolder folder;
   ASSERT_TRUE(folder.WriteFile("ports.ini", "[Ports]\r\nCOM7=" + pty.path + "\r\n"));
-  SetConfigDirOverride(folder.path);
+  ScopedConfigDir configDir(folder.path);
   CSerialPort port;
   EXPECT_EQ(port.Open("com7", "9600", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   CSerialPort again;
   EXPECT_EQ(again.Open("COM7", "9600", "无", "8", "1", SERIAL_EVENT_MASK), 0) << "the same device";
-  SetConfigDirOverride("");
 }
 
 TEST(SerialPort, BytesBeforeACallbackIsSetAreReadAndDropped) {
@@ -137,17 +137,13 @@ TEST(SerialPort, BytesBeforeACallbackIsSetAreReadAndDropped) {
     int n = -1;
     return ioctl(pty.slave, FIONREAD, &n) == 0 ? n : -1;
   };
-  auto waitUntil = [](auto pred) {
-    for (int i = 0; i < 4000 && !pred(); ++i) std::this_thread::sleep_for(5ms);
-    return pred();
-  };
   ASSERT_TRUE(pty.WriteMaster("EEEEE", 5));
-  ASSERT_TRUE(waitUntil([&] { return queued() == 0; })) << "the reader took them";
+  ASSERT_TRUE(WaitUntil([&] { return queued() == 0; })) << "the reader took them";
   // Every read of them has passed its wake-up already; the next wake-up
   // comes after they were delivered, to nobody.
   const std::uint32_t taken = port.GetReaderWakeups();
   ASSERT_TRUE(pty.WriteMaster("M", 1));
-  ASSERT_TRUE(waitUntil([&] { return port.GetReaderWakeups() > taken; }));
+  ASSERT_TRUE(WaitUntil([&] { return port.GetReaderWakeups() > taken; }));
 
   Collector collector;
   port.SetReceiveCallback(&Collector::OnByte, &collector);

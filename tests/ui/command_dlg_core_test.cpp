@@ -5,7 +5,7 @@
 #include <string>
 
 #include "bridge/quillon_doc.h"
-#include "platform/config_dir.h"
+#include "support/config_dir_override.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -15,7 +15,7 @@ namespace {
 TEST(CommandConsoleWithoutWindows, NeverShowsBytesAndDoesNotStayOpen) {
   TempFolder folder("console-core");
   ASSERT_FALSE(folder.path.empty());
-  SetConfigDirOverride(folder / "ConfigFile");
+  ScopedConfigDir configDir(folder / "ConfigFile");
   {
     CQuillonDoc doc;
     CCommandConsole& console = doc.m_commandDialog;
@@ -37,7 +37,6 @@ TEST(CommandConsoleWithoutWindows, NeverShowsBytesAndDoesNotStayOpen) {
     EXPECT_EQ(console.LoadCommands(history), 0);
     EXPECT_EQ(history[0], "AT+GMR");
   }
-  SetConfigDirOverride("");
 }
 
 }  // namespace

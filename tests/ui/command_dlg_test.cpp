@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "bridge/quillon_doc.h"
-#include "platform/config_dir.h"
 #include "platform/profile.h"
 #include "platform/window/controls.h"
 #include "platform/window/window_test_support.h"
+#include "support/config_dir_override.h"
 #include "support/pty_pair.h"
 #include "support/serial_settings.h"
 #include "support/temp_folder.h"
@@ -27,7 +27,6 @@ class CommandConsole : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     ASSERT_FALSE(m_folder.path.empty());
-    SetConfigDirOverride(m_folder / "ConfigFile");
     m_doc = std::make_unique<CQuillonDoc>();
     ASSERT_EQ(m_doc->OnNewDocument(), 1);
     m_dialog = std::make_unique<CCommandDlg>(m_doc->m_commandDialog);
@@ -36,7 +35,6 @@ class CommandConsole : public WindowTest {
   void TearDown() override {
     m_dialog.reset();
     m_doc.reset();
-    SetConfigDirOverride("");
     WindowTest::TearDown();
   }
 
@@ -63,6 +61,7 @@ class CommandConsole : public WindowTest {
   QWidget* Widget(int id) { return WidgetOf(*Dialog().GetDlgItem(id)); }
 
   TempFolder m_folder{"console"};
+  ScopedConfigDir m_configDir{m_folder / "ConfigFile"};
   std::string m_historyPath;
   std::unique_ptr<CQuillonDoc> m_doc;
   std::unique_ptr<CCommandDlg> m_dialog;

@@ -267,19 +267,11 @@ int CDeviceSerial::WriteBytes(const std::vector<std::uint8_t>& bytes) {
   return Write(bytes.data(), static_cast<int>(bytes.size()));
 }
 
-std::string CDeviceSerial::GetPort() { return StartText(kPortKey); }
-std::string CDeviceSerial::GetBaud() { return StartText(kBaudKey); }
-std::string CDeviceSerial::GetParity() { return StartText(kParityKey); }
-std::string CDeviceSerial::GetDataBit() { return StartText(kDataBitKey); }
-std::string CDeviceSerial::GetStopBit() { return StartText(kStopBitKey); }
-
-// A text item of the start parameters; empty when missing or not a text.
-std::string CDeviceSerial::StartText(const char* szKey) {
-  CLockScope lock(m_lock);
-  std::string value;
-  m_startParams.GetString(szKey, value);
-  return value;
-}
+std::string CDeviceSerial::GetPort() { return GetStartText(kPortKey); }
+std::string CDeviceSerial::GetBaud() { return GetStartText(kBaudKey); }
+std::string CDeviceSerial::GetParity() { return GetStartText(kParityKey); }
+std::string CDeviceSerial::GetDataBit() { return GetStartText(kDataBitKey); }
+std::string CDeviceSerial::GetStopBit() { return GetStartText(kStopBitKey); }
 
 void CDeviceSerial::SetTickSource(TickSource fn) {
   CLockScope lock(m_lock);

@@ -101,7 +101,6 @@ class CDeviceSerial : public CDeviceBase {
 
  private:
   std::shared_ptr<CSerialPort> Engine();
-  std::string StartText(const char* szKey);
   void DeliverLocked(const std::uint8_t* data, std::size_t length);
   std::string RateText();
 

@@ -12,35 +12,16 @@ const CDialogTemplate& CommandDialogTemplate() {
     t.strFontName = "宋体";
     t.nFontPointSize = 9;
     t.dwStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME;
-    CControlTemplate label;
-    label.nId = IDC_STATIC;
-    label.kind = CtlKind::Static;
-    label.strText = "命令:";
-    label.x = 10, label.y = 11, label.cx = 22, label.cy = 11;
-    label.dwStyle = SS_LEFT;
-    CControlTemplate command;
-    command.nId = IDC_COMMAND;
-    command.kind = CtlKind::DropDownCombo;
-    command.x = 33, command.y = 10, command.cx = 274, command.cy = 67;
-    command.dwStyle = WS_VSCROLL | WS_TABSTOP;  // no CBS_AUTOHSCROLL
-    CControlTemplate send;
-    send.nId = IDC_SEND;
-    send.kind = CtlKind::PushButton;
-    send.strText = "发送";
-    send.x = 318, send.y = 9, send.cx = 47, send.cy = 14;
-    send.dwStyle = BS_DEFPUSHBUTTON | WS_TABSTOP;
-    CControlTemplate transcript;
-    transcript.nId = IDC_TRANSCRIPT;
-    transcript.kind = CtlKind::Edit;
-    transcript.x = 12, transcript.y = 32, transcript.cx = 358, transcript.cy = 143;
-    transcript.dwStyle = ES_MULTILINE | ES_READONLY | WS_BORDER | WS_VSCROLL | WS_TABSTOP;
-    CControlTemplate back;
-    back.nId = IDCANCEL;
-    back.kind = CtlKind::PushButton;
-    back.strText = "退出到主窗口";
-    back.x = 157, back.y = 181, back.cx = 69, back.cy = 18;
-    back.dwStyle = BS_PUSHBUTTON | WS_TABSTOP;
-    t.controls = {label, command, send, transcript, back};
+    // Identifier, kind, text, x, y, width, height (dialog units), styles.
+    t.controls = {
+        {IDC_STATIC, CtlKind::Static, "命令:", 10, 11, 22, 11, SS_LEFT, 0, {}},
+        // No CBS_AUTOHSCROLL.
+        {IDC_COMMAND, CtlKind::DropDownCombo, "", 33, 10, 274, 67, WS_VSCROLL | WS_TABSTOP, 0, {}},
+        {IDC_SEND, CtlKind::PushButton, "发送", 318, 9, 47, 14, BS_DEFPUSHBUTTON | WS_TABSTOP, 0, {}},
+        {IDC_TRANSCRIPT, CtlKind::Edit, "", 12, 32, 358, 143,
+         ES_MULTILINE | ES_READONLY | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 0, {}},
+        {IDCANCEL, CtlKind::PushButton, "退出到主窗口", 157, 181, 69, 18, BS_PUSHBUTTON | WS_TABSTOP, 0, {}},
+    };
     return t;
   }();
   return dialog;

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <mutex>
 #include <string>
 
@@ -32,6 +33,7 @@
 constexpr int FRAME_BUFFER_SIZE = 1024;
 // The frame sizes the program offers, in bytes, smallest first.
 inline constexpr int FRAME_SIZES[] = {128, 256, 512, 1024};
+static_assert(FRAME_SIZES[std::size(FRAME_SIZES) - 1] == FRAME_BUFFER_SIZE, "the largest frame fills the buffer");
 
 class CQuillonDoc : public CDocument {
  public:

@@ -7,3 +7,6 @@ if(TARGET quillon-bridge)
   target_link_libraries(bench_bridge_bench PRIVATE util)
   add_dependencies(bench_bridge_bench quillon-bridge)
 endif()
+# Console: the reader's hand-off of received text while the console is open.
+quillon_bench(console_text_bench DEPS quillon_bridge)
+target_link_libraries(bench_console_text_bench PRIVATE benchmark::benchmark)

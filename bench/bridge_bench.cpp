@@ -374,6 +374,12 @@ struct Series {
   std::vector<double> rate, floodCpu, p50, p99, pacedCpu;
 };
 
+// A fresh relay for each run: the bridge process or the bare forwarder.
+std::unique_ptr<Relay> MakeRelay(bool bridge) {
+  if (bridge) return std::make_unique<BridgeRelay>();
+  return std::make_unique<BareRelay>();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -393,24 +399,14 @@ int main(int argc, char** argv) {
   for (int r = 0; r < runs; ++r) {
     // Alternated, so that both see the machine in the same state.
     for (Series* series : {&bare, &bridge}) {
-      std::unique_ptr<Relay> relay;
-      if (series == &bridge) {
-        relay = std::make_unique<BridgeRelay>();
-      } else {
-        relay = std::make_unique<BareRelay>();
-      }
+      std::unique_ptr<Relay> relay = MakeRelay(series == &bridge);
       FloodResult flood = RunFlood(*relay, data);
       series->rate.push_back(flood.mibPerSecond);
       series->floodCpu.push_back(flood.cpuMsPerMib);
       if (series == &bridge) allOk = allOk && flood.ok;
     }
     for (Series* series : {&bare, &bridge}) {
-      std::unique_ptr<Relay> relay;
-      if (series == &bridge) {
-        relay = std::make_unique<BridgeRelay>();
-      } else {
-        relay = std::make_unique<BareRelay>();
-      }
+      std::unique_ptr<Relay> relay = MakeRelay(series == &bridge);
       PacedResult paced = RunPaced(*relay, pacedSeconds);
       series->p50.push_back(paced.p50Us);
       series->p99.push_back(paced.p99Us);

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "ui/received_text.h"
+#include "bridge/received_text.h"
 
 namespace {
 
-constexpr std::size_t kBlock = 4096;
+constexpr std::size_t kBlock = SERIAL_READ_BLOCK;
 constexpr std::size_t kBlocksPerTake = 64;
 
 std::vector<std::uint8_t> Block() {

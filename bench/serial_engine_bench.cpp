@@ -157,7 +157,7 @@ struct DiscardReader {
     BuildSerialTermios(settings, &t);
     if (ioctl(fd, TCSETS2, &t) != 0) return false;
     thread = std::thread([this, &tally] {
-      std::uint8_t buffer[4096];
+      std::uint8_t buffer[SERIAL_READ_BLOCK];
       pollfd p = {fd, POLLIN, 0};
       while (tally.count < tally.total) {
         if (poll(&p, 1, -1) <= 0) continue;
@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
                    [&] { return discard.Stop(); }, {}});
   modes.push_back({"engine", [&](const std::string& path, Tally& tally) {
                      engine = std::make_unique<CSerialPort>();
-                     if (!engine->Open(path, "460800", "无", "8", "1", 0x1B)) return false;
+                     if (!engine->Open(path, "460800", "无", "8", "1", SERIAL_EVENT_MASK)) return false;
                      engine->SetReceiveCallback(&CountByte, &tally);
                      return true;
                    },
@@ -213,14 +213,8 @@ int main(int argc, char** argv) {
                    {}});
   modes.push_back({"device", [&](const std::string& path, Tally& tally) {
                      device = std::make_unique<CDeviceSerial>();
-                     CParameters settings;
-                     settings.SetString("Port", path);
-                     settings.SetString("Baud", "460800");
-                     settings.SetString("Parity", "无");
-                     settings.SetString("DataBit", "8");
-                     settings.SetString("StopBit", "1");
                      device->SetDataSink(&CountByte, &tally);
-                     return device->Start(settings, nullptr) == 1;
+                     return device->Start(SerialStartParameters(path, "460800", "无", "8", "1"), nullptr) == 1;
                    },
                    [&] {
                      const std::uint32_t wakeups = device->GetReaderWakeups();

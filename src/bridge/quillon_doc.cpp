@@ -17,7 +17,7 @@ inline char DisplayForm(std::uint8_t b) { return (b >= 0x20 && b <= 0x7F) ? stat
 
 }  // namespace
 
-CQuillonDoc::CQuillonDoc() : m_commandDialog(nullptr, nullptr, nullptr) {
+CQuillonDoc::CQuillonDoc() {
   m_strExeDir = ExecutableDir();
   m_strConfigDir = ConfigDir();
   CreateDirectoryOneLevel(m_strConfigDir);  // an existing folder is fine; a failure is ignored

@@ -20,16 +20,20 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <mutex>
 #include <string>
 
+#include "bridge/command_console.h"
 #include "bridge/udp_port.h"
 #include "device/device_serial.h"
 #include "params/parameters.h"
 #include "platform/document.h"
-#include "ui/command_dlg.h"
 
 constexpr int FRAME_BUFFER_SIZE = 1024;
+// The frame sizes the program offers, in bytes, smallest first.
+inline constexpr int FRAME_SIZES[] = {128, 256, 512, 1024};
+static_assert(FRAME_SIZES[std::size(FRAME_SIZES) - 1] == FRAME_BUFFER_SIZE, "the largest frame fills the buffer");
 
 class CQuillonDoc : public CDocument {
  public:
@@ -116,7 +120,9 @@ class CQuillonDoc : public CDocument {
   std::atomic<std::uint8_t> m_bCommandOpen{0};
   std::atomic<std::uint8_t> m_bForwarding{0};
   CDeviceSerial m_device;
-  CCommandDlg m_commandDialog;
+  // The command console: its history, its received-text hand-off and its
+  // links live here; the main form shows its window (CCommandDlg) on it.
+  CCommandConsole m_commandDialog;
   CUdpPort m_udp;
   // Network settings: written by the UI under m_netLock (SetNetworkSettings),
   // read under it by SendFrame. m_nLocalPort is read by BindNetPort only.
@@ -152,7 +158,7 @@ class CQuillonDoc : public CDocument {
   // Reader-private: what the bytes since the last publish produced. The
   // staging buffer holds one read block; a caller that delivers more bytes
   // without a block end gets them published in pieces of this size.
-  char m_readerDisplay[4096];
+  char m_readerDisplay[SERIAL_READ_BLOCK];
   std::size_t m_nReaderDisplayLength = 0;
   std::uint32_t m_nReaderBytes = 0;
 };

@@ -46,28 +46,21 @@ int CDeviceBase::IsSinkConnected() {
 
 int CDeviceBase::IsRunning() { return 0; }
 
-void CDeviceBase::SetName(const std::string& name) {
+void CDeviceBase::SetName(const std::string& name) { SetStartText("Name", name); }
+std::string CDeviceBase::GetName() { return GetStartText("Name"); }
+void CDeviceBase::SetRemark(const std::string& remark) { SetStartText("Remark", remark); }
+std::string CDeviceBase::GetRemark() { return GetStartText("Remark"); }
+
+std::string CDeviceBase::GetStartText(const char* szName) {
   CLockScope lock(m_lock);
-  m_startParams.SetString("Name", name);
+  std::string value;
+  m_startParams.GetString(szName, value);
+  return value;
 }
 
-std::string CDeviceBase::GetName() {
+void CDeviceBase::SetStartText(const char* szName, const std::string& value) {
   CLockScope lock(m_lock);
-  std::string name;
-  m_startParams.GetString("Name", name);
-  return name;
-}
-
-void CDeviceBase::SetRemark(const std::string& remark) {
-  CLockScope lock(m_lock);
-  m_startParams.SetString("Remark", remark);
-}
-
-std::string CDeviceBase::GetRemark() {
-  CLockScope lock(m_lock);
-  std::string remark;
-  m_startParams.GetString("Remark", remark);
-  return remark;
+  m_startParams.SetString(szName, value);
 }
 
 std::string CDeviceBase::GetTypeName() {

@@ -115,6 +115,11 @@ class CDeviceBase : public CObject {
   void AddRunRow(const std::string& name, const char* format, const std::string& value);
   void AddRunRow(const std::string& name, const char* format, int value);
 
+  // A text item of the start parameters, under m_lock: empty when it is
+  // missing or not a text.
+  std::string GetStartText(const char* szName);
+  void SetStartText(const char* szName, const std::string& value);
+
   CLockSection m_lock;
   // 1 while a derived device delivers received bytes to the sink.
   std::atomic<std::int32_t> m_delivering{0};

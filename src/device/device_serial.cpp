@@ -7,9 +7,12 @@ IMPLEMENT_RUNTIME_CLASS(CDeviceSerial, CDeviceBase, 2, true)
 
 namespace {
 
-// Every comm event the device watches: received characters, the event
-// character, CTS and DSR.
-constexpr std::uint32_t kEventMask = EV_RXCHAR | EV_RXFLAG | EV_CTS | EV_DSR;
+// The start parameters' items.
+const char kPortKey[] = "Port";
+const char kBaudKey[] = "Baud";
+const char kParityKey[] = "Parity";
+const char kDataBitKey[] = "DataBit";
+const char kStopBitKey[] = "StopBit";
 
 const char* YesNo(int value) { return value ? "是" : "否"; }
 
@@ -21,6 +24,17 @@ void Increment(std::atomic<std::uint32_t>& counter) {
 int AsSigned(std::uint32_t value) { return static_cast<int>(static_cast<std::int32_t>(value)); }
 
 }  // namespace
+
+CParameters SerialStartParameters(const std::string& port, const std::string& baud, const std::string& parity,
+                                  const std::string& dataBits, const std::string& stopBits) {
+  CParameters settings;
+  settings.SetString(kPortKey, port);
+  settings.SetString(kBaudKey, baud);
+  settings.SetString(kParityKey, parity);
+  settings.SetString(kDataBitKey, dataBits);
+  settings.SetString(kStopBitKey, stopBits);
+  return settings;
+}
 
 CDeviceSerial::CDeviceSerial() : m_pfnTick(&GetTickCount) {
   SetTypeName("串口设备");
@@ -59,7 +73,7 @@ int CDeviceSerial::Start(CMessageLog* log) {
   const std::string dataBit = GetDataBit();
   const std::string stopBit = GetStopBit();
   const std::shared_ptr<CSerialPort> engine = Engine();
-  if (engine->Open(port, baud, parity, dataBit, stopBit, kEventMask)) {
+  if (engine->Open(port, baud, parity, dataBit, stopBit, SERIAL_EVENT_MASK)) {
     engine->SetReceiveCallback(&CDeviceSerial::OnPortByte, this, &CDeviceSerial::OnPortBlock);
     return 1;
   }
@@ -253,40 +267,11 @@ int CDeviceSerial::WriteBytes(const std::vector<std::uint8_t>& bytes) {
   return Write(bytes.data(), static_cast<int>(bytes.size()));
 }
 
-std::string CDeviceSerial::GetPort() {
-  CLockScope lock(m_lock);
-  std::string value;
-  m_startParams.GetString("Port", value);
-  return value;
-}
-
-std::string CDeviceSerial::GetBaud() {
-  CLockScope lock(m_lock);
-  std::string value;
-  m_startParams.GetString("Baud", value);
-  return value;
-}
-
-std::string CDeviceSerial::GetParity() {
-  CLockScope lock(m_lock);
-  std::string value;
-  m_startParams.GetString("Parity", value);
-  return value;
-}
-
-std::string CDeviceSerial::GetDataBit() {
-  CLockScope lock(m_lock);
-  std::string value;
-  m_startParams.GetString("DataBit", value);
-  return value;
-}
-
-std::string CDeviceSerial::GetStopBit() {
-  CLockScope lock(m_lock);
-  std::string value;
-  m_startParams.GetString("StopBit", value);
-  return value;
-}
+std::string CDeviceSerial::GetPort() { return GetStartText(kPortKey); }
+std::string CDeviceSerial::GetBaud() { return GetStartText(kBaudKey); }
+std::string CDeviceSerial::GetParity() { return GetStartText(kParityKey); }
+std::string CDeviceSerial::GetDataBit() { return GetStartText(kDataBitKey); }
+std::string CDeviceSerial::GetStopBit() { return GetStartText(kStopBitKey); }
 
 void CDeviceSerial::SetTickSource(TickSource fn) {
   CLockScope lock(m_lock);

@@ -27,6 +27,16 @@
 #include "device/device_base.h"
 #include "device/serial_port.h"
 
+// The comm events the serial device has its engine watch (0x1B): received
+// characters, the event character, CTS and DSR.
+constexpr std::uint32_t SERIAL_EVENT_MASK = EV_RXCHAR | EV_RXFLAG | EV_CTS | EV_DSR;
+
+// The start parameters a serial device opens its port from: the text items
+// "Port", "Baud", "Parity" (a display name, see serial_settings.h), "DataBit"
+// and "StopBit", in that order. Any thread.
+CParameters SerialStartParameters(const std::string& port, const std::string& baud, const std::string& parity,
+                                  const std::string& dataBits, const std::string& stopBits);
+
 class CDeviceSerial : public CDeviceBase {
   DECLARE_RUNTIME_CLASS(CDeviceSerial)
 

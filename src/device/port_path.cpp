@@ -10,13 +10,9 @@ namespace {
 unsigned long ComNumber(const std::string& upper) {
   if (upper.size() < 4 || upper.compare(0, 3, "COM") != 0) return 0;
   const std::string digits = upper.substr(3);
-  if (digits.size() > 9 || digits[0] == '0') return 0;
-  unsigned long n = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return 0;
-    n = n * 10 + static_cast<unsigned long>(c - '0');
-  }
-  return n;
+  std::uint64_t n = 0;
+  if (digits[0] == '0' || !ParseDecimal(digits, 1, 999999999, &n)) return 0;
+  return static_cast<unsigned long>(n);
 }
 
 }  // namespace

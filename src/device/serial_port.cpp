@@ -21,7 +21,7 @@ namespace {
 // stopped reading must not freeze the thread that writes (at 4800 baud a
 // real port takes a byte every 2 ms).
 constexpr int kWriteStallMs = 2000;
-constexpr std::size_t kReadBlock = 4096;
+constexpr std::size_t kReadBlock = SERIAL_READ_BLOCK;
 
 void CloseQuietly(int fd) {
   if (fd >= 0) {

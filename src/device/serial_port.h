@@ -29,7 +29,10 @@
 
 // Carries one received byte in the low 8 bits; the result is ignored.
 using ReceiveCallback = int (*)(unsigned int byte, void* context);
-// Carries one block as read from the port (1 to 4096 bytes, in order).
+// The most the reader takes from the port in one read: one block.
+constexpr std::size_t SERIAL_READ_BLOCK = 4096;
+// Carries one block as read from the port (1 to SERIAL_READ_BLOCK bytes, in
+// order).
 using ReceiveBlockCallback = void (*)(const std::uint8_t* data, std::size_t length,
                                       void* context);
 

@@ -4,46 +4,45 @@
 
 #include <cstring>
 
+#include "platform/text.h"
+
 char SerialParityLetter(const std::string& parity) {
-  if (parity == "无") return 'N';
-  if (parity == "奇校验") return 'O';
-  if (parity == "偶校验") return 'E';
-  if (parity == "标记") return 'M';
-  if (parity == "空格") return 'S';
+  for (const SerialParity& known : SERIAL_PARITIES) {
+    if (parity == known.szName) return known.cLetter;
+  }
   return 'N';
 }
 
-namespace {
-
-// A decimal number made of digits only, within [low, high].
-bool ParseDecimal(const std::string& text, std::uint64_t low, std::uint64_t high,
-                  std::uint64_t* out) {
-  if (text.empty() || text.size() > 10) return false;
+int ParseSerialBaud(const std::string& baud, std::uint32_t* out) {
   std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  if (value < low || value > high) return false;
-  *out = value;
-  return true;
+  if (!ParseDecimal(baud, 1, 0xFFFFFFFFu, &value)) return 0;
+  *out = static_cast<std::uint32_t>(value);
+  return 1;
 }
 
-}  // namespace
+int ParseSerialDataBits(const std::string& dataBits, int* out) {
+  std::uint64_t value = 0;
+  if (dataBits.size() != 1 || !ParseDecimal(dataBits, SERIAL_DATA_BITS_MIN, SERIAL_DATA_BITS_MAX, &value)) return 0;
+  *out = static_cast<int>(value);
+  return 1;
+}
+
+int ParseSerialStopBits(const std::string& stopBits, int* out) {
+  std::uint64_t value = 0;
+  if (stopBits.size() != 1 || !ParseDecimal(stopBits, SERIAL_STOP_BITS_MIN, SERIAL_STOP_BITS_MAX, &value)) return 0;
+  *out = static_cast<int>(value);
+  return 1;
+}
 
 int ParseSerialLineSettings(const std::string& baud, const std::string& parity,
                             const std::string& dataBits, const std::string& stopBits,
                             SerialLineSettings* out) {
-  std::uint64_t nBaud = 0;
-  std::uint64_t nData = 0;
-  std::uint64_t nStop = 0;
-  if (!ParseDecimal(baud, 1, 0xFFFFFFFFu, &nBaud)) return 0;
-  if (dataBits.size() != 1 || !ParseDecimal(dataBits, 5, 8, &nData)) return 0;
-  if (stopBits.size() != 1 || !ParseDecimal(stopBits, 1, 2, &nStop)) return 0;
-  out->nBaud = static_cast<std::uint32_t>(nBaud);
-  out->cParity = SerialParityLetter(parity);
-  out->nDataBits = static_cast<int>(nData);
-  out->nStopBits = static_cast<int>(nStop);
+  SerialLineSettings parsed;
+  if (!ParseSerialBaud(baud, &parsed.nBaud)) return 0;
+  if (!ParseSerialDataBits(dataBits, &parsed.nDataBits)) return 0;
+  if (!ParseSerialStopBits(stopBits, &parsed.nStopBits)) return 0;
+  parsed.cParity = SerialParityLetter(parity);
+  *out = parsed;
   return 1;
 }
 

@@ -18,14 +18,42 @@ struct SerialLineSettings {
   int nStopBits = 1;   // 1 or 2
 };
 
+// A parity the device knows: its display name (GBK, what the "Parity" item
+// of the start parameters holds), its letter and the English word the
+// headless bridge's command line also takes.
+struct SerialParity {
+  const char* szName;
+  char cLetter;
+  const char* szWord;
+};
+// Every parity, the three that the main form offers ("无", "奇校验", "偶校验")
+// first.
+inline constexpr SerialParity SERIAL_PARITIES[] = {
+    {"无", 'N', "none"}, {"奇校验", 'O', "odd"}, {"偶校验", 'E', "even"}, {"标记", 'M', "mark"}, {"空格", 'S', "space"},
+};
+constexpr int FORM_PARITY_COUNT = 3;
+
+// Data bits and stop bits that can be applied.
+constexpr int SERIAL_DATA_BITS_MIN = 5;
+constexpr int SERIAL_DATA_BITS_MAX = 8;
+constexpr int SERIAL_STOP_BITS_MIN = 1;
+constexpr int SERIAL_STOP_BITS_MAX = 2;
+
 // The parity letter of a display name, compared byte for byte: "无" N,
 // "奇校验" O, "偶校验" E, "标记" M, "空格" S; any other text (also "N",
 // "odd" or the empty text) is N.
 char SerialParityLetter(const std::string& parity);
 
-// 1 and out filled when every text can be applied: baud a decimal number from
-// 1 to 4294967295 with nothing around it (0 would hang the line up), data bits
-// "5" to "8", stop bits "1" or "2". Otherwise 0 and out untouched.
+// One setting text each: 1 and *out set when it can be applied, else 0 and
+// *out untouched. Baud: a decimal number from 1 to 4294967295 with nothing
+// around it (0 would hang the line up). Data bits: one digit, 5 to 8. Stop
+// bits: "1" or "2".
+int ParseSerialBaud(const std::string& baud, std::uint32_t* out);
+int ParseSerialDataBits(const std::string& dataBits, int* out);
+int ParseSerialStopBits(const std::string& stopBits, int* out);
+
+// 1 and out filled when every text can be applied (see above); otherwise 0
+// and out untouched.
 int ParseSerialLineSettings(const std::string& baud, const std::string& parity,
                             const std::string& dataBits, const std::string& stopBits,
                             SerialLineSettings* out);

@@ -124,3 +124,15 @@ std::string AsciiUpper(std::string_view text) {
   }
   return out;
 }
+
+int ParseDecimal(std::string_view text, std::uint64_t low, std::uint64_t high, std::uint64_t* out) {
+  if (text.empty() || text.size() > 10) return 0;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (value < low || value > high) return 0;
+  *out = value;
+  return 1;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,3 +21,8 @@ std::string Utf8ToGbk(std::string_view utf8);
 
 // ASCII upper-casing (the port names); bytes of double-byte characters stay.
 std::string AsciiUpper(std::string_view text);
+
+// A whole decimal number: digits only (no sign, blank or any other byte), at
+// most ten of them, within [low, high]. 1 and *out set; otherwise 0 and *out
+// untouched.
+int ParseDecimal(std::string_view text, std::uint64_t low, std::uint64_t high, std::uint64_t* out);

@@ -1,6 +1,5 @@
 #include "ui/command_dlg.h"
 
-#include "bridge/quillon_doc.h"
 #include "platform/window/controls.h"
 
 const CDialogTemplate& CommandDialogTemplate() {
@@ -13,42 +12,23 @@ const CDialogTemplate& CommandDialogTemplate() {
     t.strFontName = "宋体";
     t.nFontPointSize = 9;
     t.dwStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME;
-    CControlTemplate label;
-    label.nId = IDC_STATIC;
-    label.kind = CtlKind::Static;
-    label.strText = "命令:";
-    label.x = 10, label.y = 11, label.cx = 22, label.cy = 11;
-    label.dwStyle = SS_LEFT;
-    CControlTemplate command;
-    command.nId = IDC_COMMAND;
-    command.kind = CtlKind::DropDownCombo;
-    command.x = 33, command.y = 10, command.cx = 274, command.cy = 67;
-    command.dwStyle = WS_VSCROLL | WS_TABSTOP;  // no CBS_AUTOHSCROLL
-    CControlTemplate send;
-    send.nId = IDC_SEND;
-    send.kind = CtlKind::PushButton;
-    send.strText = "发送";
-    send.x = 318, send.y = 9, send.cx = 47, send.cy = 14;
-    send.dwStyle = BS_DEFPUSHBUTTON | WS_TABSTOP;
-    CControlTemplate transcript;
-    transcript.nId = IDC_TRANSCRIPT;
-    transcript.kind = CtlKind::Edit;
-    transcript.x = 12, transcript.y = 32, transcript.cx = 358, transcript.cy = 143;
-    transcript.dwStyle = ES_MULTILINE | ES_READONLY | WS_BORDER | WS_VSCROLL | WS_TABSTOP;
-    CControlTemplate back;
-    back.nId = IDCANCEL;
-    back.kind = CtlKind::PushButton;
-    back.strText = "退出到主窗口";
-    back.x = 157, back.y = 181, back.cx = 69, back.cy = 18;
-    back.dwStyle = BS_PUSHBUTTON | WS_TABSTOP;
-    t.controls = {label, command, send, transcript, back};
+    // Identifier, kind, text, x, y, width, height (dialog units), styles.
+    t.controls = {
+        {IDC_STATIC, CtlKind::Static, "命令:", 10, 11, 22, 11, SS_LEFT, 0, {}},
+        // No CBS_AUTOHSCROLL.
+        {IDC_COMMAND, CtlKind::DropDownCombo, "", 33, 10, 274, 67, WS_VSCROLL | WS_TABSTOP, 0, {}},
+        {IDC_SEND, CtlKind::PushButton, "发送", 318, 9, 47, 14, BS_DEFPUSHBUTTON | WS_TABSTOP, 0, {}},
+        {IDC_TRANSCRIPT, CtlKind::Edit, "", 12, 32, 358, 143,
+         ES_MULTILINE | ES_READONLY | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 0, {}},
+        {IDCANCEL, CtlKind::PushButton, "退出到主窗口", 157, 181, 69, 18, BS_PUSHBUTTON | WS_TABSTOP, 0, {}},
+    };
     return t;
   }();
   return dialog;
 }
 
-CCommandDlg::CCommandDlg(CWnd* pParent, CQuillonDoc* pDoc, CDeviceBase* pDevice)
-    : CDialog(CommandDialogTemplate(), pParent), m_pDevice(pDevice), m_pDoc(pDoc) {
+CCommandDlg::CCommandDlg(CCommandConsole& console, CWnd* pParent)
+    : CDialog(CommandDialogTemplate(), pParent), m_console(console) {
   MapCommand(IDC_SEND, &CCommandDlg::OnSend);
 }
 
@@ -58,14 +38,14 @@ int CCommandDlg::DoModal() {
   int result = CDialog::DoModal();
   // Also when no window could be made: the document must not keep feeding a
   // console that is not there.
-  ClearCommandOpen();
+  m_console.ClearCommandOpen();
   return result;
 }
 
 int CCommandDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   CCommandSlots history;
-  LoadCommands(history);
+  m_console.LoadCommands(history);
   if (CComboBox* combo = GetDlgItemAs<CComboBox>(IDC_COMMAND)) {
     // Oldest first at position 0, so the most recent ends up on top; the edit
     // field stays empty.
@@ -74,17 +54,14 @@ int CCommandDlg::OnInitDialog() {
       if (!slot.empty()) combo->InsertString(0, slot);
     }
   }
-  m_received.Open();
+  m_console.OpenTranscript();
   // Ends with the window.
   SetTimer(COMMAND_DISPLAY_TIMER, COMMAND_DISPLAY_PERIOD_MS);
   return 1;
 }
 
-// Reader thread.
-void CCommandDlg::PublishReceived() { m_received.Publish(); }
-
 void CCommandDlg::OnTimer(unsigned nIdEvent) {
-  CReceivedText::Tick tick = m_received.TakeTick();
+  CReceivedText::Tick tick = m_console.TakeTick();
   if (CEdit* transcript = GetDlgItemAs<CEdit>(IDC_TRANSCRIPT)) {
     if (tick.bClear) transcript->SetWindowText(std::string());
     // Always at the end, even when the user has clicked into the text: at the
@@ -96,31 +73,21 @@ void CCommandDlg::OnTimer(unsigned nIdEvent) {
 
 void CCommandDlg::OnSend() {
   m_strCommand = GetDlgItemText(IDC_COMMAND);
-  RememberCommand(m_strCommand);
-  m_strCommand += "\r\n";
-  if (m_pDoc != nullptr) m_pDoc->SendToDevice(m_pDevice, m_strCommand);
+  m_console.SendCommand(m_strCommand);
   m_strCommand.clear();
 }
 
 void CCommandDlg::OnClose() {
-  ClearCommandOpen();
+  m_console.ClearCommandOpen();
   CDialog::OnClose();  // becomes a cancel
 }
 
 void CCommandDlg::OnCancel() {
-  ClearCommandOpen();
+  m_console.ClearCommandOpen();
   CDialog::OnCancel();
 }
 
 void CCommandDlg::OnDestroy() {
-  m_received.Close();
+  m_console.CloseTranscript();
   CDialog::OnDestroy();
-}
-
-int CCommandDlg::LoadCommands(CCommandSlots& history) { return LoadCommandHistory(history, CommandHistoryPath()); }
-
-int CCommandDlg::RememberCommand(std::string text) { return RememberCommandInHistory(text, CommandHistoryPath()); }
-
-void CCommandDlg::ClearCommandOpen() {
-  if (m_pDoc != nullptr) m_pDoc->m_bCommandOpen.store(0, std::memory_order_relaxed);
 }

@@ -1,11 +1,13 @@
 #include "ui/quillon_view.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "bridge/quillon_doc.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/window/data_exchange.h"
+#include "ui/command_dlg.h"
 
 namespace {
 
@@ -20,18 +22,12 @@ const char* const kStopSending = "停止发送";
 const char* const kSerialOpenError = "串口打开错误 请查看该串口是否已被其他应用程序同时打开";
 const char* const kDefaultTargetIp = "192.168.0.1";
 
-// Values given to the serial device, by selection index.
-const char* const kBaudRates[] = {"460800", "115200", "56000", "38400", "19200", "9600", "4800"};
-const char* const kParities[] = {"无", "奇校验", "偶校验"};
-const char* const kDataBits[] = {"8", "7", "6", "5"};
-const char* const kStopBits[] = {"1", "2"};
-const int kFrameSizes[] = {128, 256, 512, 1024};
-
 // Every list has a selection once the initial update has run; a missing one
 // reads as the first item rather than outside the table.
-template <class T, std::size_t N>
-const T& Pick(const T (&table)[N], int nIndex) {
-  return table[(nIndex >= 0 && static_cast<std::size_t>(nIndex) < N) ? nIndex : 0];
+template <class Table>
+const auto& Pick(const Table& table, int nIndex) {
+  const std::size_t count = std::size(table);
+  return table[(nIndex >= 0 && static_cast<std::size_t>(nIndex) < count) ? static_cast<std::size_t>(nIndex) : 0];
 }
 
 // The port edits: a number the user typed, 0..65535, or nothing usable.
@@ -48,7 +44,7 @@ bool ReadPortEdit(const CWnd& view, int nId, std::uint16_t& port) {
 
 }  // namespace
 
-int FrameSizeForIndex(int nIndex) { return Pick(kFrameSizes, nIndex); }
+int FrameSizeForIndex(int nIndex) { return Pick(FRAME_SIZES, nIndex); }
 
 std::string PortNameForIndex(int nIndex) { return StrFormat("COM%d", nIndex + 1); }
 
@@ -99,12 +95,10 @@ void CQuillonView::OnInitialUpdate() {
 void CQuillonView::OnConnectSerial() {
   UpdateData(true);  // a failed validation has shown its message; carry on
 
-  CParameters settings;
-  settings.SetString("Port", PortNameForIndex(Selection(IDC_SERIAL_PORT)));
-  settings.SetString("Baud", Pick(kBaudRates, Selection(IDC_BAUD)));
-  settings.SetString("Parity", Pick(kParities, Selection(IDC_PARITY)));
-  settings.SetString("DataBit", Pick(kDataBits, Selection(IDC_DATA_BITS)));
-  settings.SetString("StopBit", Pick(kStopBits, Selection(IDC_STOP_BITS)));
+  const CParameters settings = SerialStartParameters(
+      PortNameForIndex(Selection(IDC_SERIAL_PORT)), Pick(BaudRateItems(), Selection(IDC_BAUD)),
+      Pick(ParityItems(), Selection(IDC_PARITY)), Pick(DataBitItems(), Selection(IDC_DATA_BITS)),
+      Pick(StopBitItems(), Selection(IDC_STOP_BITS)));
 
   CQuillonDoc* doc = GetDocument();
   if (doc == nullptr) return;
@@ -138,7 +132,8 @@ void CQuillonView::OnCommandSettings() {
   if (doc == nullptr) return;
   doc->m_bCommandOpen.store(1);
   // Returns when the console closes; the console clears the flag itself.
-  doc->m_commandDialog.DoModal();
+  CCommandDlg dialog(doc->m_commandDialog);
+  dialog.DoModal();
 }
 
 void CQuillonView::OnStartPort() {

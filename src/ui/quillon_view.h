@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "params/parameters.h"
 #include "platform/window/controls.h"
@@ -54,7 +55,14 @@ constexpr std::uint32_t RECEIVE_PANE_LIMIT = 30000;
 // Template 101: 506 × 300 dialog units, every control of the form.
 const CDialogTemplate& QuillonViewTemplate();
 
-// The value tables behind the drop-down lists, by selection index.
+// The items of the drop-down lists, first item first. A serial list's
+// selected item is the text the serial device is given.
+const std::vector<std::string>& BaudRateItems();
+const std::vector<std::string>& ParityItems();
+const std::vector<std::string>& DataBitItems();
+const std::vector<std::string>& StopBitItems();
+const std::vector<std::string>& FrameSizeItems();
+// The frame size that the frame-size list's item nIndex names.
 int FrameSizeForIndex(int nIndex);
 // The text the port list's selection names: "COM%d" with nIndex + 1.
 std::string PortNameForIndex(int nIndex);

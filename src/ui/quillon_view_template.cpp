@@ -4,6 +4,9 @@
 // that of its dropped-down list.
 #include "ui/quillon_view.h"
 
+#include "bridge/quillon_doc.h"
+#include "device/serial_settings.h"
+
 namespace {
 
 CControlTemplate Label(const char* text, int x, int y, int cx, int cy) {
@@ -53,13 +56,13 @@ CDialogTemplate MakeTemplate() {
       Label("选择串口：", 16, 171, 41, 8),
       List(IDC_SERIAL_PORT, PortItems(), 61, 169, 43, 188),
       Label("波特率：", 110, 171, 36, 8),
-      List(IDC_BAUD, {"460800", "115200", "56000", "38400", "19200", "9600", "4800"}, 147, 169, 43, 67),
+      List(IDC_BAUD, BaudRateItems(), 147, 169, 43, 67),
       Label("校验：", 198, 171, 27, 8),
-      List(IDC_PARITY, {"无", "奇校验", "偶校验"}, 225, 169, 31, 67),
+      List(IDC_PARITY, ParityItems(), 225, 169, 31, 67),
       Label("数据位：", 262, 171, 32, 8),
-      List(IDC_DATA_BITS, {"8", "7", "6", "5"}, 296, 169, 31, 67),
+      List(IDC_DATA_BITS, DataBitItems(), 296, 169, 31, 67),
       Label("停止位：", 333, 171, 32, 8),
-      List(IDC_STOP_BITS, {"1", "2"}, 367, 169, 31, 67),
+      List(IDC_STOP_BITS, StopBitItems(), 367, 169, 31, 67),
       Button(IDC_CONNECT_SERIAL, "连接串口", 408, 168, 39, 14),
       Button(IDC_COMMAND_SETTINGS, "命令设置", 453, 168, 39, 14, WS_DISABLED),
 
@@ -71,7 +74,7 @@ CDialogTemplate MakeTemplate() {
       Label("目标IP：", 190, 216, 33, 8),
       {IDC_TARGET_IP, CtlKind::IpAddress, "", 228, 212, 100, 15, WS_TABSTOP, 0, {}},
       Label("帧大小：", 332, 216, 33, 8),
-      List(IDC_FRAME_SIZE, {"128", "256", "512", "1024"}, 368, 214, 31, 67),
+      List(IDC_FRAME_SIZE, FrameSizeItems(), 368, 214, 31, 67),
       Button(IDC_START_PORT, "启动端口", 408, 213, 39, 14),
       Button(IDC_SEND_DATA, "发送数据", 453, 213, 39, 14, WS_DISABLED),
 
@@ -83,6 +86,49 @@ CDialogTemplate MakeTemplate() {
 }
 
 }  // namespace
+
+const std::vector<std::string>& BaudRateItems() {
+  static const std::vector<std::string> items = {"460800", "115200", "56000", "38400", "19200", "9600", "4800"};
+  return items;
+}
+
+// The parities the device knows, as many as the form offers.
+const std::vector<std::string>& ParityItems() {
+  static const std::vector<std::string> items = [] {
+    std::vector<std::string> names;
+    for (int i = 0; i < FORM_PARITY_COUNT; ++i) names.push_back(SERIAL_PARITIES[i].szName);
+    return names;
+  }();
+  return items;
+}
+
+// Every data-bit count the device can apply, the most first.
+const std::vector<std::string>& DataBitItems() {
+  static const std::vector<std::string> items = [] {
+    std::vector<std::string> bits;
+    for (int n = SERIAL_DATA_BITS_MAX; n >= SERIAL_DATA_BITS_MIN; --n) bits.push_back(std::to_string(n));
+    return bits;
+  }();
+  return items;
+}
+
+const std::vector<std::string>& StopBitItems() {
+  static const std::vector<std::string> items = [] {
+    std::vector<std::string> bits;
+    for (int n = SERIAL_STOP_BITS_MIN; n <= SERIAL_STOP_BITS_MAX; ++n) bits.push_back(std::to_string(n));
+    return bits;
+  }();
+  return items;
+}
+
+const std::vector<std::string>& FrameSizeItems() {
+  static const std::vector<std::string> items = [] {
+    std::vector<std::string> sizes;
+    for (int size : FRAME_SIZES) sizes.push_back(std::to_string(size));
+    return sizes;
+  }();
+  return items;
+}
 
 const CDialogTemplate& QuillonViewTemplate() {
   static const CDialogTemplate formTemplate = MakeTemplate();

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -31,9 +30,11 @@
 #include "bridge/quillon_doc.h"
 #include "platform/config_dir.h"
 #include "platform/window/window_test_support.h"
+#include "support/config_dir_override.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
 #include "support/udp_receiver.h"
+#include "support/wait.h"
 #include "ui/quillon_view.h"
 
 class QuillonAppTest : public WindowTest {
@@ -41,7 +42,6 @@ class QuillonAppTest : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     ASSERT_FALSE(m_tempDir.path.empty());
-    SetConfigDirOverride(m_tempDir / "ConfigFile");
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(m_tempDir / "profile"));
     m_hook.emplace([this](QDialog& dialog) { OnDialog(dialog); });
     if (StartWithArguments()) {
@@ -52,7 +52,6 @@ class QuillonAppTest : public WindowTest {
   void TearDown() override {
     Shutdown();
     m_hook.reset();
-    SetConfigDirOverride("");
     EXPECT_TRUE(m_unexpectedDialogs.empty()) << "a dialog came up that the test did not expect";
     WindowTest::TearDown();
   }
@@ -117,13 +116,7 @@ class QuillonAppTest : public WindowTest {
   // Runs the event loop (timers fire) until done() or a generous limit;
   // returns done()'s last answer. Tests never depend on how long it took.
   static bool WaitFor(const std::function<bool()>& done, int limitMs = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-      if (clock.elapsed() > limitMs) return done();
-      QTest::qWait(10);
-    }
-    return true;
+    return WaitUntil(done, limitMs, [](int ms) { QTest::qWait(ms); });
   }
 
   // A pseudo-terminal mapped as COM3 and selected in the port list; false
@@ -162,6 +155,7 @@ class QuillonAppTest : public WindowTest {
   }
 
   TempFolder m_tempDir{"app"};
+  ScopedConfigDir m_configDir{m_tempDir / "ConfigFile"};
   std::unique_ptr<CQuillonApp> m_app;
   std::optional<CScopedModalHook> m_hook;
   std::function<void(QDialog&)> m_onDialog;

@@ -108,6 +108,7 @@ TEST_F(HeadlessBridgeTest, InvalidCommandLinesGiveOneLineAndStatus2) {
       {"--target", "127.0.0.1:3000", "--baud", "fast"},
       {"--target", "127.0.0.1:3000", "--baud", "0"},
       {"--target", "127.0.0.1:3000", "--data", "9"},
+      {"--target", "127.0.0.1:3000", "--data", "05"},  // the device would refuse it
       {"--target", "127.0.0.1:3000", "--stop", "3"},
       {"--target", "127.0.0.1:3000", "--local-port", "70000"},
       {"--target", "127.0.0.1:3000", "--stats", "-1"},

@@ -16,23 +16,16 @@
 
 #include "platform/config_dir.h"
 #include "platform/message_box.h"
+#include "support/config_dir_override.h"
 #include "support/pty_pair.h"
 #include "support/serial_settings.h"
 #include "support/temp_folder.h"
 #include "support/udp_receiver.h"
+#include "support/wait.h"
 
 namespace {
 
 const char kBindFailed[] = "网络端口绑定失败，请更换端口号！";
-
-// Waits (generously) until done() holds; false if it never does.
-bool WaitUntil(const std::function<bool()>& done) {
-  for (int i = 0; i < 20000; ++i) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return done();
-}
 
 std::vector<std::uint8_t> Counting(int count, int first = 1) {
   std::vector<std::uint8_t> bytes;
@@ -44,7 +37,6 @@ class QuillonDocTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(m_tempDir.path.empty());
-    SetConfigDirOverride(m_configDir);
     m_previousBox = SetMessageBoxHandler([this](const std::string& text) { m_boxes.push_back(text); });
     m_doc = std::make_unique<CQuillonDoc>();
     ASSERT_EQ(m_doc->OnNewDocument(), 1);
@@ -54,7 +46,6 @@ class QuillonDocTest : public ::testing::Test {
   void TearDown() override {
     m_doc.reset();
     SetMessageBoxHandler(m_previousBox);
-    SetConfigDirOverride("");
   }
 
   // Opens the document's serial port on the pty.
@@ -81,6 +72,7 @@ class QuillonDocTest : public ::testing::Test {
 
   TempFolder m_tempDir{"doc"};
   const std::string m_configDir = m_tempDir / "ConfigFile";
+  ScopedConfigDir m_configOverride{m_configDir};
   MessageBoxHandler m_previousBox;
   std::vector<std::string> m_boxes;
   PtyPair m_pty;

@@ -8,10 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/config_dir.h"
+#include "support/config_dir_override.h"
 #include "support/pty_pair.h"
 #include "support/serial_settings.h"
 #include "support/temp_folder.h"
+#include "support/wait.h"
 #include "support/watchdog.h"
 
 namespace {
@@ -54,16 +55,6 @@ struct Sink {
     self->blockEnds.push_back(self->bytes.size());
   }
 };
-
-// Waits generously for a condition that the reader thread brings about.
-template <typename Pred>
-bool Eventually(Pred pred) {
-  for (int i = 0; i < 4000; ++i) {
-    if (pred()) return true;
-    std::this_thread::sleep_for(5ms);
-  }
-  return pred();
-}
 
 std::uint32_t g_tick = 0;
 std::uint32_t FakeTick() { return g_tick; }
@@ -129,7 +120,7 @@ TEST(DeviceSerial, CountsReceivedForwardedAndDiscardedBytes) {
   // No sink: counted as received, and discarded.
   const std::vector<std::uint8_t> dropped(300, 'd');
   ASSERT_TRUE(pty.WriteMaster(dropped.data(), dropped.size()));
-  ASSERT_TRUE(Eventually([&] { return RunRow(device, "共接收数据") == "300字节"; }));
+  ASSERT_TRUE(WaitUntil([&] { return RunRow(device, "共接收数据") == "300字节"; }));
   EXPECT_EQ(RunRow(device, "接收放弃数据"), "300字节");
   EXPECT_EQ(RunRow(device, "共接收转发数据"), "0字节");
 
@@ -139,7 +130,7 @@ TEST(DeviceSerial, CountsReceivedForwardedAndDiscardedBytes) {
   std::vector<std::uint8_t> sent;
   for (int i = 0; i < 2048; ++i) sent.push_back(static_cast<std::uint8_t>(i * 7));
   ASSERT_TRUE(pty.WriteMaster(sent.data(), sent.size()));
-  ASSERT_TRUE(Eventually([&] { return sink.count.load() == sent.size(); }));
+  ASSERT_TRUE(WaitUntil([&] { return sink.count.load() == sent.size(); }));
   EXPECT_EQ(RunRow(device, "共接收数据"), "2348字节");
   EXPECT_EQ(RunRow(device, "共接收转发数据"), "2048字节");
   EXPECT_EQ(RunRow(device, "接收放弃数据"), "300字节");
@@ -217,7 +208,7 @@ TEST(DeviceSerial, ClearDataSinkReturnsOnlyOnceNoSinkCallRuns) {
       &gate);
   const std::uint8_t byte = 1;
   std::thread reader([&] { CDeviceSerial::OnPortBlock(&byte, 1, &device); });
-  ASSERT_TRUE(Eventually([&] { return gate.inside.load(); }));
+  ASSERT_TRUE(WaitUntil([&] { return gate.inside.load(); }));
   std::atomic<bool> cleared{false};
   std::thread ui([&] {
     device.ClearDataSink();
@@ -330,7 +321,7 @@ TEST(DeviceSerial, ControlAndStatusLines) {
 TEST(DeviceSerial, AFailedStartLogsTheSettings) {
   TempFolder folder;
   ASSERT_TRUE(folder.WriteFile("ports.ini", "[Ports]\r\nCOM3=/nonexistent/ttyQ\r\n"));
-  SetConfigDirOverride(folder.path);
+  ScopedConfigDir configDir(folder.path);
   CDeviceSerial device;
   CMessageLog log;
   CParameters settings = Settings("COM3", "偶校验");
@@ -342,7 +333,6 @@ TEST(DeviceSerial, AFailedStartLogsTheSettings) {
   EXPECT_EQ(log.ElementAt(0).GetString(text), 1);
   EXPECT_EQ(text, "[串口设备] {} 串口打开错误[端口:COM3 波特率:9600 奇偶校验:偶校验 数据位:8 停止位:1]");
   EXPECT_EQ(device.Start(nullptr), 0) << "no log is fine";
-  SetConfigDirOverride("");
 }
 
 TEST(DeviceSerial, StartOnAStartedDeviceKeepsItsPort) {
@@ -368,7 +358,7 @@ TEST(DeviceSerial, StopWhileTheReaderWaitsForTheDeviceLock) {
     int SetStopParameters(const CParameters& params, CMessageLog* log) override {
       // Called with the device lock held: make the reader queue up behind it.
       pty->WriteMaster("!", 1);
-      readerWaited = Eventually([&] { return m_delivering.load() == 1; });
+      readerWaited = WaitUntil([&] { return m_delivering.load() == 1; });
       return CDeviceSerial::SetStopParameters(params, log);
     }
   } device;
@@ -404,7 +394,7 @@ TEST(DeviceSerial, DestroyingAStreamingDeviceReturns) {
       }
     }
   });
-  ASSERT_TRUE(Eventually([&] { return sink.count.load() > 64 * 1024; }));
+  ASSERT_TRUE(WaitUntil([&] { return sink.count.load() > 64 * 1024; }));
   WithWatchdog("the destructor", [&] { device.reset(); });
   stop.store(true);
   flood.join();

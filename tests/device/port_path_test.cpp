@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "platform/config_dir.h"
+#include "support/config_dir_override.h"
 #include "support/temp_folder.h"
 #include "support/watchdog.h"
 
@@ -11,12 +11,9 @@ namespace {
 
 class PortPath : public testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_FALSE(folder.path.empty());
-    SetConfigDirOverride(folder.path);
-  }
-  void TearDown() override { SetConfigDirOverride(""); }
+  void SetUp() override { ASSERT_FALSE(folder.path.empty()); }
   TempFolder folder;
+  ScopedConfigDir configDir{folder.path};
 };
 
 }  // namespace

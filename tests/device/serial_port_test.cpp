@@ -9,9 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/config_dir.h"
+#include "device/device_serial.h"
+#include "support/config_dir_override.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
+#include "support/wait.h"
 #include "support/watchdog.h"
 
 namespace {
@@ -64,7 +66,7 @@ TEST_P(SerialPortDelivery, EveryByteValueArrivesInOrderUnchanged) {
   PtyPair pty;
   OPEN_PTY_OR_SKIP(pty);
   CSerialPort port;
-  ASSERT_EQ(port.Open(pty.path, "115200", "无", "8", "1", 0x1B), 1);
+  ASSERT_EQ(port.Open(pty.path, "115200", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   EXPECT_EQ(port.IsOpen(), 1);
   Collector collector;
   port.SetReceiveCallback(&Collector::OnByte, &collector, GetParam() ? &Collector::OnBlock : nullptr);
@@ -86,16 +88,16 @@ TEST(SerialPort, OpenIsExclusiveUntilClose) {
   OPEN_PTY_OR_SKIP(pty);
   CSerialPort first;
   CSerialPort second;
-  ASSERT_EQ(first.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
-  EXPECT_EQ(second.Open(pty.path, "9600", "无", "8", "1", 0x1B), 0);
+  ASSERT_EQ(first.Open(pty.path, "9600", "无", "8", "1", SERIAL_EVENT_MASK), 1);
+  EXPECT_EQ(second.Open(pty.path, "9600", "无", "8", "1", SERIAL_EVENT_MASK), 0);
   EXPECT_EQ(second.IsOpen(), 0);
   // An open engine keeps its settings: "abc" is never looked at.
-  EXPECT_EQ(first.Open(pty.path, "abc", "无", "8", "1", 0x1B), 1);
+  EXPECT_EQ(first.Open(pty.path, "abc", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   first.Close();
   first.Close();  // nothing on a closed engine
-  EXPECT_EQ(second.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  EXPECT_EQ(second.Open(pty.path, "9600", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   second.Close();
-  EXPECT_EQ(first.Open(pty.path, "4800", "无", "8", "1", 0x1B), 1) << "reopens after Close";
+  EXPECT_EQ(first.Open(pty.path, "4800", "无", "8", "1", SERIAL_EVENT_MASK), 1) << "reopens after Close";
 }
 
 TEST(SerialPort, SettingsThatCannotBeAppliedLeaveThePortClosedAndFree) {
@@ -104,14 +106,14 @@ TEST(SerialPort, SettingsThatCannotBeAppliedLeaveThePortClosedAndFree) {
   CSerialPort port;
   const char* bad[][3] = {{"abc", "8", "1"}, {"0", "8", "1"}, {"9600", "9", "1"}, {"9600", "8", "3"}};
   for (const auto& s : bad) {
-    EXPECT_EQ(port.Open(pty.path, s[0], "无", s[1], s[2], 0x1B), 0) << s[0] << s[1] << s[2];
+    EXPECT_EQ(port.Open(pty.path, s[0], "无", s[1], s[2], SERIAL_EVENT_MASK), 0) << s[0] << s[1] << s[2];
     EXPECT_EQ(port.IsOpen(), 0);
   }
-  EXPECT_EQ(port.Open("/nonexistent/tty", "9600", "无", "8", "1", 0x1B), 0);
-  EXPECT_EQ(port.Open("/dev/null", "9600", "无", "8", "1", 0x1B), 0) << "not a terminal";
-  EXPECT_EQ(port.Open("", "9600", "无", "8", "1", 0x1B), 0);
+  EXPECT_EQ(port.Open("/nonexistent/tty", "9600", "无", "8", "1", SERIAL_EVENT_MASK), 0);
+  EXPECT_EQ(port.Open("/dev/null", "9600", "无", "8", "1", SERIAL_EVENT_MASK), 0) << "not a terminal";
+  EXPECT_EQ(port.Open("", "9600", "无", "8", "1", SERIAL_EVENT_MASK), 0);
   CSerialPort other;
-  EXPECT_EQ(other.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1) << "no failed open kept the port";
+  EXPECT_EQ(other.Open(pty.path, "9600", "无", "8", "1", SERIAL_EVENT_MASK), 1) << "no failed open kept the port";
 }
 
 TEST(SerialPort, LowerCaseComNamesOpenThroughPortsIni) {
@@ -119,34 +121,29 @@ TEST(SerialPort, LowerCaseComNamesOpenThroughPortsIni) {
   OPEN_PTY_OR_SKIP(pty);
   TempFolder folder;
   ASSERT_TRUE(folder.WriteFile("ports.ini", "[Ports]\r\nCOM7=" + pty.path + "\r\n"));
-  SetConfigDirOverride(folder.path);
+  ScopedConfigDir configDir(folder.path);
   CSerialPort port;
-  EXPECT_EQ(port.Open("com7", "9600", "无", "8", "1", 0x1B), 1);
+  EXPECT_EQ(port.Open("com7", "9600", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   CSerialPort again;
-  EXPECT_EQ(again.Open("COM7", "9600", "无", "8", "1", 0x1B), 0) << "the same device";
-  SetConfigDirOverride("");
+  EXPECT_EQ(again.Open("COM7", "9600", "无", "8", "1", SERIAL_EVENT_MASK), 0) << "the same device";
 }
 
 TEST(SerialPort, BytesBeforeACallbackIsSetAreReadAndDropped) {
   PtyPair pty;
   OPEN_PTY_OR_SKIP(pty);
   CSerialPort port;
-  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   auto queued = [&] {
     int n = -1;
     return ioctl(pty.slave, FIONREAD, &n) == 0 ? n : -1;
   };
-  auto waitUntil = [](auto pred) {
-    for (int i = 0; i < 4000 && !pred(); ++i) std::this_thread::sleep_for(5ms);
-    return pred();
-  };
   ASSERT_TRUE(pty.WriteMaster("EEEEE", 5));
-  ASSERT_TRUE(waitUntil([&] { return queued() == 0; })) << "the reader took them";
+  ASSERT_TRUE(WaitUntil([&] { return queued() == 0; })) << "the reader took them";
   // Every read of them has passed its wake-up already; the next wake-up
   // comes after they were delivered, to nobody.
   const std::uint32_t taken = port.GetReaderWakeups();
   ASSERT_TRUE(pty.WriteMaster("M", 1));
-  ASSERT_TRUE(waitUntil([&] { return port.GetReaderWakeups() > taken; }));
+  ASSERT_TRUE(WaitUntil([&] { return port.GetReaderWakeups() > taken; }));
 
   Collector collector;
   port.SetReceiveCallback(&Collector::OnByte, &collector);
@@ -161,7 +158,7 @@ TEST(SerialPort, CloseReturnsWhileAWriterFloodsThePort) {
   PtyPair pty;
   OPEN_PTY_OR_SKIP(pty);
   CSerialPort port;
-  ASSERT_EQ(port.Open(pty.path, "460800", "无", "8", "1", 0x1B), 1);
+  ASSERT_EQ(port.Open(pty.path, "460800", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   Collector collector;
   port.SetReceiveCallback(&Collector::OnByte, &collector, &Collector::OnBlock);
   ASSERT_EQ(fcntl(pty.master, F_SETFL, fcntl(pty.master, F_GETFL) | O_NONBLOCK), 0);
@@ -187,7 +184,7 @@ TEST(SerialPort, AfterAHangUpTheReaderStopsWakingAndCloseStillWorks) {
   PtyPair pty;
   OPEN_PTY_OR_SKIP(pty);
   CSerialPort port;
-  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   Collector collector;
   port.SetReceiveCallback(&Collector::OnByte, &collector);
   ASSERT_TRUE(pty.WriteMaster("bye", 3));
@@ -217,7 +214,7 @@ TEST(SerialPort, WritesReachThePeer) {
   OPEN_PTY_OR_SKIP(pty);
   CSerialPort port;
   EXPECT_EQ(port.Write("x", 1), 0) << "closed";
-  ASSERT_EQ(port.Open(pty.path, "115200", "无", "8", "1", 0x1B), 1);
+  ASSERT_EQ(port.Open(pty.path, "115200", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   EXPECT_EQ(port.Write("AT\r\n", 4), 1);
   const std::vector<std::uint8_t> block = AllByteValues(8);
   EXPECT_EQ(port.Write(block), 1);
@@ -235,7 +232,7 @@ TEST(SerialPort, AWriteToAPeerThatNeverReadsGivesUp) {
   PtyPair pty;
   OPEN_PTY_OR_SKIP(pty);
   CSerialPort port;
-  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   const std::vector<std::uint8_t> big(4 * 1024 * 1024, 'z');
   int result = -1;
   WithWatchdog("Write", [&] { result = port.Write(big); });
@@ -260,7 +257,7 @@ TEST(SerialPort, ModemLinesOnADriverWithoutThem) {
   EXPECT_EQ(port.GetCTS(&state), 0);
   EXPECT_EQ(state, 7);
 
-  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   EXPECT_EQ(port.SetRTS(1), 1) << "reported done whatever the driver says";
   EXPECT_EQ(port.SetDTR(1), 1);
   EXPECT_EQ(port.SetRTS(0), 1);

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "device/serial_port.h"
+#include "device/device_serial.h"
 #include "support/pty_pair.h"
 
 TEST(SerialSettings, ParityLettersFollowTheDisplayNamesByteForByte) {
@@ -111,7 +111,7 @@ TEST(SerialSettings, APseudoTerminalKeepsSpeedStopBitsAndRawModes) {
   PtyPair pty;
   OPEN_PTY_OR_SKIP(pty);
   CSerialPort port;
-  ASSERT_EQ(port.Open(pty.path, "56000", "偶校验", "7", "2", 0x1B), 1);
+  ASSERT_EQ(port.Open(pty.path, "56000", "偶校验", "7", "2", SERIAL_EVENT_MASK), 1);
   termios2 t{};
   ASSERT_EQ(ioctl(pty.slave, TCGETS2, &t), 0);
   EXPECT_EQ(t.c_ospeed, 56000u);

@@ -7,13 +7,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/config_dir_override.h"
 #include "support/temp_folder.h"
 
 TEST(ConfigDir, LiesBesideTheExecutableUnlessOverridden) {
   EXPECT_EQ(ConfigDir(), ExecutableDir() + "/ConfigFile");
-  SetConfigDirOverride("/tmp/elsewhere");
-  EXPECT_EQ(ConfigDir(), "/tmp/elsewhere");
-  SetConfigDirOverride("");
+  {
+    ScopedConfigDir elsewhere("/tmp/elsewhere");
+    EXPECT_EQ(ConfigDir(), "/tmp/elsewhere");
+  }
   EXPECT_EQ(ConfigDir(), ExecutableDir() + "/ConfigFile");
 }
 

@@ -52,3 +52,16 @@ TEST(AsciiUpper, UpperCasesLettersButNotTrailBytes) {
   const std::string dbcs("\x81\x61z", 3);
   EXPECT_EQ(AsciiUpper(dbcs), std::string("\x81\x61Z", 3));
 }
+
+TEST(ParseDecimal, TakesOnlyWholeNumbersWithinTheirRange) {
+  std::uint64_t value = 7;
+  EXPECT_EQ(ParseDecimal("4294967295", 1, 0xFFFFFFFFu, &value), 1);
+  EXPECT_EQ(value, 0xFFFFFFFFu);
+  EXPECT_EQ(ParseDecimal("0065535", 1, 65535, &value), 1) << "leading zeros are digits";
+  EXPECT_EQ(value, 65535u);
+  value = 7;
+  for (const char* text : {"", "4294967296", "12345678901", "+9600", "-1", " 9600", "9600 ", "96OO", "0"}) {
+    EXPECT_EQ(ParseDecimal(text, 1, 0xFFFFFFFFu, &value), 0) << '"' << text << '"';
+  }
+  EXPECT_EQ(value, 7u) << "a refused text leaves the output alone";
+}

@@ -4,14 +4,8 @@
 
 #include <string>
 
-#include "params/parameters.h"
+#include "device/device_serial.h"
 
 inline CParameters SerialSettings(const std::string& port, const char* baud = "115200", const char* parity = "无") {
-  CParameters settings;
-  settings.SetString("Port", port);
-  settings.SetString("Baud", baud);
-  settings.SetString("Parity", parity);
-  settings.SetString("DataBit", "8");
-  settings.SetString("StopBit", "1");
-  return settings;
+  return SerialStartParameters(port, baud, parity, "8", "1");
 }

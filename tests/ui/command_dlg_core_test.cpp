@@ -5,7 +5,7 @@
 #include <string>
 
 #include "bridge/quillon_doc.h"
-#include "platform/config_dir.h"
+#include "support/config_dir_override.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -15,12 +15,13 @@ namespace {
 TEST(CommandConsoleWithoutWindows, NeverShowsBytesAndDoesNotStayOpen) {
   TempFolder folder("console-core");
   ASSERT_FALSE(folder.path.empty());
-  SetConfigDirOverride(folder / "ConfigFile");
+  ScopedConfigDir configDir(folder / "ConfigFile");
   {
     CQuillonDoc doc;
-    CCommandDlg& console = doc.m_commandDialog;
+    CCommandConsole& console = doc.m_commandDialog;
+    CCommandDlg dialog(console);
     doc.m_bCommandOpen.store(1);
-    EXPECT_EQ(console.DoModal(), IDCANCEL);
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_EQ(doc.m_bCommandOpen.load(), 0) << "a console that never came up is not open";
 
     // Bytes that reach the console without its window are neither shown nor counted.
@@ -36,7 +37,6 @@ TEST(CommandConsoleWithoutWindows, NeverShowsBytesAndDoesNotStayOpen) {
     EXPECT_EQ(console.LoadCommands(history), 0);
     EXPECT_EQ(history[0], "AT+GMR");
   }
-  SetConfigDirOverride("");
 }
 
 }  // namespace

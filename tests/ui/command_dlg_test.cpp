@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "bridge/quillon_doc.h"
-#include "platform/config_dir.h"
 #include "platform/profile.h"
 #include "platform/window/controls.h"
 #include "platform/window/window_test_support.h"
+#include "support/config_dir_override.h"
 #include "support/pty_pair.h"
 #include "support/serial_settings.h"
 #include "support/temp_folder.h"
@@ -27,14 +27,14 @@ class CommandConsole : public WindowTest {
   void SetUp() override {
     WindowTest::SetUp();
     ASSERT_FALSE(m_folder.path.empty());
-    SetConfigDirOverride(m_folder / "ConfigFile");
     m_doc = std::make_unique<CQuillonDoc>();
     ASSERT_EQ(m_doc->OnNewDocument(), 1);
+    m_dialog = std::make_unique<CCommandDlg>(m_doc->m_commandDialog);
     m_historyPath = CommandHistoryPath();
   }
   void TearDown() override {
+    m_dialog.reset();
     m_doc.reset();
-    SetConfigDirOverride("");
     WindowTest::TearDown();
   }
 
@@ -51,17 +51,20 @@ class CommandConsole : public WindowTest {
   int RunConsole(const std::function<void(QDialog&)>& body) {
     m_doc->m_bCommandOpen.store(1);
     CScopedModalHook hook(body);
-    return Console().DoModal();
+    return Dialog().DoModal();
   }
 
-  CCommandDlg& Console() { return m_doc->m_commandDialog; }
-  QComboBox* Combo() { return WidgetAs<QComboBox>(*Console().GetDlgItem(IDC_COMMAND)); }
-  CEdit* Transcript() { return Console().GetDlgItemAs<CEdit>(IDC_TRANSCRIPT); }
-  QWidget* Widget(int id) { return WidgetOf(*Console().GetDlgItem(id)); }
+  CCommandConsole& Console() { return m_doc->m_commandDialog; }
+  CCommandDlg& Dialog() { return *m_dialog; }
+  QComboBox* Combo() { return WidgetAs<QComboBox>(*Dialog().GetDlgItem(IDC_COMMAND)); }
+  CEdit* Transcript() { return Dialog().GetDlgItemAs<CEdit>(IDC_TRANSCRIPT); }
+  QWidget* Widget(int id) { return WidgetOf(*Dialog().GetDlgItem(id)); }
 
   TempFolder m_folder{"console"};
+  ScopedConfigDir m_configDir{m_folder / "ConfigFile"};
   std::string m_historyPath;
   std::unique_ptr<CQuillonDoc> m_doc;
+  std::unique_ptr<CCommandDlg> m_dialog;
   PtyPair m_pty;
 };
 
@@ -76,10 +79,10 @@ TEST_F(CommandConsole, OpensWithItsControlsAndTheHistoryNewestFirst) {
       << "[串口命令]\r\nCommand0=AT+GMR\r\nCommand1=设置\r\nCommand2=ATI\r\nCommand3=\r\nCommand4=hidden\r\n";
   RunConsole([&](QDialog& dialog) {
     EXPECT_EQ(QStringToGbk(dialog.windowTitle()), "串口命令");
-    EXPECT_EQ(Console().GetDlgItemText(IDC_SEND), "发送");
-    EXPECT_EQ(Console().GetDlgItemText(IDCANCEL), "退出到主窗口");
-    EXPECT_EQ(Console().GetDefID(), IDC_SEND);
-    auto* transcript = WidgetAs<QPlainTextEdit>(*Console().GetDlgItem(IDC_TRANSCRIPT));
+    EXPECT_EQ(Dialog().GetDlgItemText(IDC_SEND), "发送");
+    EXPECT_EQ(Dialog().GetDlgItemText(IDCANCEL), "退出到主窗口");
+    EXPECT_EQ(Dialog().GetDefID(), IDC_SEND);
+    auto* transcript = WidgetAs<QPlainTextEdit>(*Dialog().GetDlgItem(IDC_TRANSCRIPT));
     ASSERT_NE(transcript, nullptr);
     EXPECT_TRUE(transcript->isReadOnly());
 
@@ -89,7 +92,7 @@ TEST_F(CommandConsole, OpensWithItsControlsAndTheHistoryNewestFirst) {
     std::vector<std::string> items;
     for (int i = 0; i < combo->count(); ++i) items.push_back(QStringToGbk(combo->itemText(i)));
     EXPECT_EQ(items, (std::vector<std::string>{"AT+GMR", "设置", "ATI"}));
-    EXPECT_EQ(Console().GetDlgItemText(IDC_COMMAND), "") << "the edit field starts empty";
+    EXPECT_EQ(Dialog().GetDlgItemText(IDC_COMMAND), "") << "the edit field starts empty";
     QTest::mouseClick(Widget(IDCANCEL), Qt::LeftButton);
   });
 }
@@ -102,7 +105,7 @@ TEST_F(CommandConsole, SendsTheCommandWithCrLfToThePortAndRemembersIt) {
     QTest::keyClicks(edit, QStringLiteral("AT"));
     QTest::keyClick(edit, Qt::Key_Return);  // Enter sends
     EXPECT_EQ(m_pty.ReadMaster(4, 5000), Bytes({0x41, 0x54, 0x0D, 0x0A}));
-    EXPECT_EQ(Console().GetDlgItemText(IDC_COMMAND), "AT") << "the text stays for another send";
+    EXPECT_EQ(Dialog().GetDlgItemText(IDC_COMMAND), "AT") << "the text stays for another send";
 
     // An empty command is a bare CR LF on the wire and stays out of the history.
     edit->clear();
@@ -127,7 +130,7 @@ TEST_F(CommandConsole, ShowsReceivedBytesWithEachDollarSignOnANewLineAlwaysAtThe
     shown = QTest::qWaitFor([&] { return Transcript()->GetWindowText() == "\r\n$GP..\r\n$A"; }, 20000);
 
     // The user clicks into the text: the device's answer still goes at the end.
-    auto* transcript = WidgetAs<QPlainTextEdit>(*Console().GetDlgItem(IDC_TRANSCRIPT));
+    auto* transcript = WidgetAs<QPlainTextEdit>(*Dialog().GetDlgItem(IDC_TRANSCRIPT));
     QTest::mouseClick(transcript->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
     Transcript()->SetSel(1, 3);
     const std::vector<std::uint8_t> more = Bytes({0x4F, 0x4B, 0x00, 0xFF, 0x7F});
@@ -165,7 +168,7 @@ TEST_F(CommandConsole, EachWayOfClosingClearsTheDocumentsFlag) {
     EXPECT_EQ(result, IDCANCEL) << "way " << i;
     EXPECT_EQ(flagAfter, 0) << "way " << i;
     EXPECT_TRUE(closed) << "way " << i;
-    EXPECT_FALSE(Console().IsWindowCreated());
+    EXPECT_FALSE(Dialog().IsWindowCreated());
   }
 }
 

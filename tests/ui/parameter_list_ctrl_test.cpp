@@ -13,16 +13,8 @@ namespace {
 constexpr int ID_STATS = 1004;
 
 const CDialogTemplate& StatsFormTemplate() {
-  static const CDialogTemplate form = [] {
-    CDialogTemplate t;
-    t.nId = 101;
-    t.cx = 506;
-    t.cy = 300;
-    t.dwStyle = WS_CHILD;
-    CControlTemplate list{ID_STATS, CtlKind::ListView, "", 305, 16, 186, 121, WS_BORDER, 0, {}};
-    t.controls = {list};
-    return t;
-  }();
+  static const CDialogTemplate form =
+      TestTemplate(101, 506, 300, WS_CHILD, {TestControl(ID_STATS, CtlKind::ListView, "", 305, 16, 186, 121, WS_BORDER)});
   return form;
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bridge/quillon_doc.h"
+#include "device/serial_settings.h"
 #include "platform/config_dir.h"
 #include "platform/text.h"
 
@@ -80,32 +81,25 @@ const char kUsage[] =
     "Example: quillon-bridge --port /dev/ttyUSB0 --baud 460800 \\\n"
     "             --target 127.0.0.1:3000 --frame 512 --stats 5\n";
 
-// Parses a whole decimal number in [low, high]; false for anything else.
-bool ParseNumber(const std::string& text, long low, long high, long* out) {
-  if (text.empty() || text.size() > 10) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  long value = std::strtol(text.c_str(), nullptr, 10);
-  if (value < low || value > high) return false;
-  *out = value;
-  return true;
-}
-
 // The GBK display name for a parity given as display name (UTF-8 on the
 // command line) or as an English word; empty when it is neither.
 std::string ParityDisplayName(const std::string& utf8) {
-  static const char* const kNames[][2] = {
-      {"none", "无"}, {"odd", "奇校验"}, {"even", "偶校验"}, {"mark", "标记"}, {"space", "空格"}};
   std::string gbk = Utf8ToGbk(utf8);
   std::string lower = utf8;
   for (char& c : lower) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  for (const auto& name : kNames) {
-    if (lower == name[0] || gbk == name[1]) return name[1];
+  for (const SerialParity& parity : SERIAL_PARITIES) {
+    if (lower == parity.szWord || gbk == parity.szName) return parity.szName;
   }
   return "";
+}
+
+bool IsFrameSize(std::uint64_t bytes) {
+  for (int size : FRAME_SIZES) {
+    if (bytes == static_cast<std::uint64_t>(size)) return true;
+  }
+  return false;
 }
 
 bool ParseTarget(const std::string& text, Options* options) {
@@ -114,8 +108,8 @@ bool ParseTarget(const std::string& text, Options* options) {
   std::string address = text.substr(0, colon);
   in_addr parsed {};
   if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) return false;
-  long port = 0;
-  if (!ParseNumber(text.substr(colon + 1), 1, 65535, &port)) return false;
+  std::uint64_t port = 0;
+  if (!ParseDecimal(text.substr(colon + 1), 1, 65535, &port)) return false;
   options->targetIp = address;
   options->targetPort = static_cast<std::uint16_t>(port);
   return true;
@@ -163,7 +157,9 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       }
       value = argv[++i];
     }
-    long number = 0;
+    std::uint64_t number = 0;
+    std::uint32_t baud = 0;
+    int bits = 0;
     if (name == "--port") {
       if (value.empty()) {
         *error = "--port needs a port name";
@@ -171,7 +167,7 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       }
       options->port = value;
     } else if (name == "--baud") {
-      if (!ParseNumber(value, 1, 4294967295L, &number)) {
+      if (!ParseSerialBaud(value, &baud)) {
         *error = "invalid --baud '" + value + "' (a rate such as 115200)";
         return false;
       }
@@ -183,19 +179,19 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
         return false;
       }
     } else if (name == "--data") {
-      if (!ParseNumber(value, 5, 8, &number)) {
+      if (!ParseSerialDataBits(value, &bits)) {
         *error = "invalid --data '" + value + "' (5 to 8)";
         return false;
       }
       options->dataBits = value;
     } else if (name == "--stop") {
-      if (value != "1" && value != "2") {
+      if (!ParseSerialStopBits(value, &bits)) {
         *error = "invalid --stop '" + value + "' (1 or 2)";
         return false;
       }
       options->stopBits = value;
     } else if (name == "--local-port") {
-      if (!ParseNumber(value, 1, 65535, &number)) {
+      if (!ParseDecimal(value, 1, 65535, &number)) {
         *error = "invalid --local-port '" + value + "' (1 to 65535)";
         return false;
       }
@@ -207,18 +203,17 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       }
       haveTarget = true;
     } else if (name == "--frame") {
-      if (!ParseNumber(value, 128, 1024, &number) ||
-          (number != 128 && number != 256 && number != 512 && number != 1024)) {
+      if (!ParseDecimal(value, 1, FRAME_BUFFER_SIZE, &number) || !IsFrameSize(number)) {
         *error = "invalid --frame '" + value + "' (128, 256, 512 or 1024)";
         return false;
       }
       options->frameSize = static_cast<int>(number);
     } else if (name == "--stats") {
-      if (!ParseNumber(value, 0, 86400, &number)) {
+      if (!ParseDecimal(value, 0, 86400, &number)) {
         *error = "invalid --stats '" + value + "' (seconds, 0 to 86400)";
         return false;
       }
-      options->statsSeconds = number;
+      options->statsSeconds = static_cast<long>(number);
     } else if (name == "--config-dir") {
       if (value.empty()) {
         *error = "--config-dir needs a folder";
@@ -277,13 +272,8 @@ int RunBridge(const Options& options) {
   doc.OnNewDocument();
   doc.SetKeepDisplayText(false);  // nobody shows it
 
-  CParameters settings;
-  settings.SetString("Port", options.port);
-  settings.SetString("Baud", options.baud);
-  settings.SetString("Parity", options.parity);
-  settings.SetString("DataBit", options.dataBits);
-  settings.SetString("StopBit", options.stopBits);
-  if (!doc.OpenSerial(settings)) {
+  if (!doc.OpenSerial(
+          SerialStartParameters(options.port, options.baud, options.parity, options.dataBits, options.stopBits))) {
     PrintUtf8(stderr, "串口打开错误 请查看该串口是否已被其他应用程序同时打开\n");
     return kExitFailed;
   }

@@ -13,28 +13,13 @@ namespace {
 enum : int { ID_SEND = 1002, ID_OTHER = 1003, ID_COMMAND = 1167 };
 
 const CDialogTemplate& ConsoleLikeTemplate() {
-  static const CDialogTemplate dialog = [] {
-    CDialogTemplate t;
-    t.nId = 187;
-    t.cx = 384;
-    t.cy = 206;
-    t.strCaption = "串口命令";
-    t.dwStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME;
-    auto control = [](int id, CtlKind kind, const char* text, int x, int y, int cx, int cy, unsigned long style) {
-      CControlTemplate c;
-      c.nId = id;
-      c.kind = kind;
-      c.strText = text;
-      c.x = x, c.y = y, c.cx = cx, c.cy = cy;
-      c.dwStyle = style;
-      return c;
-    };
-    t.controls = {control(ID_COMMAND, CtlKind::DropDownCombo, "", 33, 10, 274, 67, WS_VSCROLL),
-                  control(ID_SEND, CtlKind::PushButton, "发送", 318, 9, 47, 14, BS_DEFPUSHBUTTON),
-                  control(ID_OTHER, CtlKind::PushButton, "其他", 250, 181, 50, 18, BS_PUSHBUTTON),
-                  control(IDCANCEL, CtlKind::PushButton, "退出到主窗口", 157, 181, 69, 18, BS_PUSHBUTTON)};
-    return t;
-  }();
+  static const CDialogTemplate dialog = TestTemplate(
+      187, 384, 206, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME,
+      {TestControl(ID_COMMAND, CtlKind::DropDownCombo, "", 33, 10, 274, 67, WS_VSCROLL),
+       TestControl(ID_SEND, CtlKind::PushButton, "发送", 318, 9, 47, 14, BS_DEFPUSHBUTTON),
+       TestControl(ID_OTHER, CtlKind::PushButton, "其他", 250, 181, 50, 18, BS_PUSHBUTTON),
+       TestControl(IDCANCEL, CtlKind::PushButton, "退出到主窗口", 157, 181, 69, 18, BS_PUSHBUTTON)},
+      "串口命令");
   return dialog;
 }
 

@@ -71,38 +71,45 @@ enum : int {
   ID_EDIT2 = 1008,
 };
 
+// A test's own form or dialog template: identifier, size in dialog units,
+// style and controls, with an optional caption and font.
+inline CDialogTemplate TestTemplate(unsigned id, int cx, int cy, unsigned long style,
+                                    std::vector<CControlTemplate> controls, const char* caption = "",
+                                    const char* font = "") {
+  CDialogTemplate t;
+  t.nId = id;
+  t.cx = cx;
+  t.cy = cy;
+  t.dwStyle = style;
+  t.strCaption = caption;
+  t.strFontName = font;
+  t.controls = std::move(controls);
+  return t;
+}
+
+// One control of a test template.
+inline CControlTemplate TestControl(int id, CtlKind kind, const char* text, int x, int y, int cx, int cy,
+                                    unsigned long style, std::vector<std::string> items = {}) {
+  return {id, kind, text, x, y, cx, cy, style, 0, std::move(items)};
+}
+
 // A form of the size of the main form, with one control of every kind.
 inline const CDialogTemplate& TestFormTemplate() {
-  static const CDialogTemplate form = [] {
-    CDialogTemplate t;
-    t.nId = 101;
-    t.cx = 506;
-    t.cy = 300;
-    t.strFontName = "宋体";
-    t.dwStyle = WS_CHILD;
-    auto add = [&t](int id, CtlKind kind, const char* text, int x, int y, int cx, int cy, unsigned long style,
-                    std::vector<std::string> items = {}) {
-      CControlTemplate c;
-      c.nId = id;
-      c.kind = kind;
-      c.strText = text;
-      c.x = x, c.y = y, c.cx = cx, c.cy = cy;
-      c.dwStyle = style;
-      c.items = std::move(items);
-      t.controls.push_back(c);
-    };
-    add(IDC_STATIC, CtlKind::GroupBox, "串口数据", 7, 5, 287, 143, 0);
-    add(ID_PANE, CtlKind::Edit, "", 14, 16, 272, 121, ES_MULTILINE | WS_VSCROLL | WS_BORDER);
-    add(ID_REPORT, CtlKind::ListView, "", 305, 16, 186, 121, LVS_REPORT | WS_BORDER);
-    add(IDC_STATIC, CtlKind::Static, "选择串口：", 16, 171, 41, 8, SS_LEFT);
-    add(ID_LIST_BOX, CtlKind::DropDownList, "", 61, 169, 43, 188, WS_VSCROLL, {"COM1", "COM2", "校验"});
-    add(ID_COMBO, CtlKind::DropDownCombo, "", 110, 169, 120, 67, WS_VSCROLL);
-    add(ID_BUTTON, CtlKind::PushButton, "连接串口", 408, 168, 39, 14, BS_PUSHBUTTON);
-    add(ID_EDIT, CtlKind::Edit, "", 60, 213, 40, 14, ES_AUTOHSCROLL | WS_BORDER);
-    add(ID_EDIT2, CtlKind::Edit, "", 146, 213, 40, 14, ES_AUTOHSCROLL | WS_BORDER);
-    add(ID_ADDRESS, CtlKind::IpAddress, "", 228, 212, 100, 15, 0);
-    return t;
-  }();
+  static const CDialogTemplate form = TestTemplate(
+      101, 506, 300, WS_CHILD,
+      {
+          TestControl(IDC_STATIC, CtlKind::GroupBox, "串口数据", 7, 5, 287, 143, 0),
+          TestControl(ID_PANE, CtlKind::Edit, "", 14, 16, 272, 121, ES_MULTILINE | WS_VSCROLL | WS_BORDER),
+          TestControl(ID_REPORT, CtlKind::ListView, "", 305, 16, 186, 121, LVS_REPORT | WS_BORDER),
+          TestControl(IDC_STATIC, CtlKind::Static, "选择串口：", 16, 171, 41, 8, SS_LEFT),
+          TestControl(ID_LIST_BOX, CtlKind::DropDownList, "", 61, 169, 43, 188, WS_VSCROLL, {"COM1", "COM2", "校验"}),
+          TestControl(ID_COMBO, CtlKind::DropDownCombo, "", 110, 169, 120, 67, WS_VSCROLL),
+          TestControl(ID_BUTTON, CtlKind::PushButton, "连接串口", 408, 168, 39, 14, BS_PUSHBUTTON),
+          TestControl(ID_EDIT, CtlKind::Edit, "", 60, 213, 40, 14, ES_AUTOHSCROLL | WS_BORDER),
+          TestControl(ID_EDIT2, CtlKind::Edit, "", 146, 213, 40, 14, ES_AUTOHSCROLL | WS_BORDER),
+          TestControl(ID_ADDRESS, CtlKind::IpAddress, "", 228, 212, 100, 15, 0),
+      },
+      "", "宋体");
   return form;
 }
 

@@ -1,4 +1,4 @@
-#include "ui/command_history.h"
+#include "bridge/command_history.h"
 
 #include <utility>
 #include <vector>

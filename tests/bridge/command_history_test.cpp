@@ -1,4 +1,4 @@
-#include "ui/command_history.h"
+#include "bridge/command_history.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,6 +12,7 @@
 
 #include "platform/config_dir.h"
 #include "platform/profile.h"
+#include "support/config_dir_override.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -20,10 +21,8 @@ class CommandHistoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(m_dir.path.empty());
-    SetConfigDirOverride(m_dir.path);
     m_path = CommandHistoryPath();
   }
-  void TearDown() override { SetConfigDirOverride(""); }
 
   void Store(const std::vector<std::string>& commands) {
     std::string text = "[串口命令]\r\n";
@@ -47,6 +46,7 @@ class CommandHistoryTest : public ::testing::Test {
   }
 
   TempFolder m_dir{"history"};
+  ScopedConfigDir m_configDir{m_dir.path};
   std::string m_path;
 };
 

@@ -17,14 +17,17 @@
 #include <mutex>
 #include <string>
 
+#include "device/serial_port.h"
+
 class CReceivedText {
  public:
   // The transcript is emptied at the first tick after more than this many
   // bytes have been received since it was last emptied.
   static constexpr std::uint32_t CLEAR_AFTER_BYTES = 30000;
-  // Staged text is handed over at the latest when it reaches this size, so a
-  // caller that never publishes still gets the text shown in pieces.
-  static constexpr std::size_t PUBLISH_AT = 4096;
+  // Staged text is handed over at the latest when it reaches the size of one
+  // read block, so a caller that never publishes still gets the text shown in
+  // pieces.
+  static constexpr std::size_t PUBLISH_AT = SERIAL_READ_BLOCK;
 
   CReceivedText();
   CReceivedText(const CReceivedText&) = delete;

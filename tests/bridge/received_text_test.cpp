@@ -1,4 +1,4 @@
-#include "ui/received_text.h"
+#include "bridge/received_text.h"
 
 #include <gtest/gtest.h>
 

@@ -134,22 +134,29 @@ inline void CQuillonDoc::FrameByte(std::uint8_t b) {
 }
 
 void CQuillonDoc::CompleteFrame(std::int32_t fill) {
-  bool sent = false;
-  {
-    std::lock_guard<std::mutex> net(m_netLock);
-    // The UI may have changed the frame size since the caller looked; a frame
-    // leaves only with the size it was collected for.
-    if (fill == m_nFrameSize.load(kRelaxed)) {
-      m_nFramesSent.fetch_add(1, kRelaxed);  // counted before the send, also when it fails
-      SendFrameLocked(m_udp);
-      sent = true;
-    }
+  // One batch holds frames of one size: a size changed mid-block sends (or
+  // drops) what was batched before the new frame joins.
+  if (m_nBatchFrames != 0 && (fill != m_nBatchFrameSize || m_nBatchFrames == FRAME_BATCH_FRAMES ||
+                              (m_nBatchFrames + 1) * fill > FRAME_BATCH_BYTES)) {
+    SendBatch();
   }
-  if (sent || fill == FRAME_BUFFER_SIZE) {
-    DiscardFrame();
-  } else {
-    m_nFrameFill.store(fill, kRelaxed);
-  }
+  std::memcpy(m_batch + static_cast<std::size_t>(m_nBatchFrames) * static_cast<std::size_t>(fill), m_frame,
+              static_cast<std::size_t>(fill));
+  m_nBatchFrameSize = fill;
+  ++m_nBatchFrames;
+  DiscardFrame();
+}
+
+void CQuillonDoc::SendBatch() {
+  const std::int32_t frames = m_nBatchFrames;
+  const std::int32_t size = m_nBatchFrameSize;
+  if (frames == 0) return;
+  m_nBatchFrames = 0;
+  std::lock_guard<std::mutex> net(m_netLock);
+  // The UI may have changed the frame size since these frames completed.
+  if (size != m_nFrameSize.load(kRelaxed)) return;
+  m_nFramesSent.fetch_add(frames, kRelaxed);  // counted before the send, also when it fails
+  m_udp.SendFrames(m_batch, size, frames, m_strTargetIp.c_str(), m_nTargetPort);
 }
 
 void CQuillonDoc::DiscardFrame() {
@@ -167,6 +174,7 @@ void CQuillonDoc::PublishDisplayText() {
 }
 
 void CQuillonDoc::OnSerialBlockEnd() {
+  SendBatch();  // first: the frames' latency is what the peer sees
   if (m_nReaderBytes != 0) {
     // Read-modify-write, so a reset from the UI thread is never overwritten.
     m_nBytesReceived.fetch_add(static_cast<std::int32_t>(m_nReaderBytes), kRelaxed);

@@ -92,3 +92,51 @@ TEST(UdpPort, UnusableAddressesAndLengthsFail) {
   ASSERT_EQ(elsewhere.Create(SOCK_DGRAM, "bogus"), 1);
   EXPECT_EQ(elsewhere.Bind(0, "bogus"), 0);
 }
+
+// Several frames in one call: each its own datagram of exactly the frame
+// size, in order, also past the 64 one segmented send may carry, and also
+// when the kernel refuses segmentation (a socket without checksums).
+TEST(UdpPort, FramesLeaveAsSeparateDatagramsWithOrWithoutSegmentation) {
+  UdpReceiver receiver;
+  ASSERT_TRUE(receiver.Open());
+  const std::uint16_t local = FreeUdpPort();
+  CUdpPort udp;
+  ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
+  ASSERT_EQ(udp.Bind(local), 1);
+  const std::vector<std::uint8_t> bytes = Pattern(100 * 40);
+
+  auto expectFrames = [&](int frameSize, int count) {
+    for (int i = 0; i < count; ++i) {
+      UdpReceiver::Datagram got;
+      ASSERT_TRUE(receiver.Receive(got)) << "datagram " << i;
+      ASSERT_EQ(got.bytes, std::vector<std::uint8_t>(bytes.begin() + i * frameSize,
+                                                     bytes.begin() + (i + 1) * frameSize))
+          << "datagram " << i;
+      EXPECT_EQ(got.fromPort, local);
+    }
+    UdpReceiver::Datagram extra;
+    EXPECT_FALSE(receiver.ReceiveFor(extra, 50));
+  };
+
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 40, 100, "127.0.0.1", receiver.Port()), 100);
+  expectFrames(40, 100);
+  EXPECT_FALSE(udp.m_socket.m_bSegmentRefused);
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 256, 1, "127.0.0.1", receiver.Port()), 1);
+  expectFrames(256, 1);
+
+  int on = 1;
+  ASSERT_EQ(setsockopt(udp.m_socket.m_hSocket, SOL_SOCKET, SO_NO_CHECK, &on, sizeof on), 0);
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 40, 70, "127.0.0.1", receiver.Port()), 70);
+  expectFrames(40, 70);
+  EXPECT_TRUE(udp.m_socket.m_bSegmentRefused) << "the refusal is remembered";
+  on = 0;
+  setsockopt(udp.m_socket.m_hSocket, SOL_SOCKET, SO_NO_CHECK, &on, sizeof on);
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 128, 3, "127.0.0.1", receiver.Port()), 3);
+  expectFrames(128, 3);
+  EXPECT_TRUE(udp.m_socket.m_bSegmentRefused);
+  ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
+  EXPECT_FALSE(udp.m_socket.m_bSegmentRefused) << "a new socket tries again";
+
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 40, 2, "not an address", receiver.Port()), -1);
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 0, 2, "127.0.0.1", receiver.Port()), -1);
+}

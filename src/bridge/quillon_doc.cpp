@@ -57,6 +57,7 @@ int CQuillonDoc::OnNewDocument() {
 int CQuillonDoc::OpenSerial(CParameters settings) {
   if (m_device.Start(settings, nullptr) != 1) return 0;
   m_device.SetDataSinkBlockEnd(&CQuillonDoc::SerialBlockEnd);
+  if (m_nIdleFlushMs > 0) m_device.SetDataSinkIdle(&CQuillonDoc::SerialIdle, m_nIdleFlushMs);
   m_device.SetDataSink(&CQuillonDoc::SerialByteCallback, this);
   return 1;
 }
@@ -82,6 +83,10 @@ __attribute__((flatten)) int CQuillonDoc::SerialByteCallback(unsigned int byte, 
 
 void CQuillonDoc::SerialBlockEnd(void* context) {
   if (context != nullptr) static_cast<CQuillonDoc*>(context)->OnSerialBlockEnd();
+}
+
+void CQuillonDoc::SerialIdle(void* context) {
+  if (context != nullptr) static_cast<CQuillonDoc*>(context)->OnSerialIdle();
 }
 
 // Reader thread, device lock held, once per byte at up to tens of MiB/s: no
@@ -184,6 +189,28 @@ void CQuillonDoc::OnSerialBlockEnd() {
   PublishDisplayText();
   m_commandDialog.PublishReceived();
 }
+
+void CQuillonDoc::OnSerialIdle() {
+  SendBatch();  // whole frames first: a datagram already batched is never split
+  if (m_bForwarding.load(kRelaxed) == 0) return;
+  if (m_bFrameResetRequested.load(kRelaxed) && m_bFrameResetRequested.exchange(false, kRelaxed)) {
+    DiscardFrame();  // the UI reset the frame: nothing of it may leave
+    return;
+  }
+  const std::int32_t fill = m_nFrameFill.load(kRelaxed);
+  if (fill <= 0 || fill >= FRAME_BUFFER_SIZE) return;
+  {
+    std::lock_guard<std::mutex> net(m_netLock);
+    // Only ever shorter than a frame: with the size lowered below the fill
+    // (or never set) the bytes wait for the discard at 1024 as always.
+    if (fill >= m_nFrameSize.load(kRelaxed)) return;
+    m_nFramesSent.fetch_add(1, kRelaxed);  // counted before the send, also when it fails
+    m_udp.SendTo(m_frame, fill, m_strTargetIp.c_str(), m_nTargetPort);
+  }
+  DiscardFrame();
+}
+
+void CQuillonDoc::SetIdleFlush(int ms) { m_nIdleFlushMs = (ms >= 1 && ms <= 10000) ? ms : 0; }
 
 int CQuillonDoc::OpenNetPort(CUdpPort& udp, const char* bindAddress) {
   int bound;

@@ -66,6 +66,7 @@ class CQuillonDoc : public CDocument {
   // the document. Reader thread, device lock held.
   static int SerialByteCallback(unsigned int byte, void* context);
   static void SerialBlockEnd(void* context);
+  static void SerialIdle(void* context);
   // One received byte (low 8 bits). Reader thread; a direct caller must call
   // OnSerialBlockEnd after its last byte to send its frames and publish
   // counts and texts.
@@ -75,6 +76,16 @@ class CQuillonDoc : public CDocument {
   // console's text. Reader thread (or any thread once the reader has been
   // joined).
   void OnSerialBlockEnd();
+  // The idle flush: sends what the batch holds, then, while forwarding is
+  // on, the partial frame as one shorter datagram (counted as a frame, under
+  // m_netLock), and starts the next frame empty. Nothing when no byte waits
+  // or the fill is not below the frame size. Reader thread, device lock held,
+  // once the port has been quiet for the idle time-out.
+  void OnSerialIdle();
+  // Turns the idle flush on for ms milliseconds of quiet (1 to 10000) or off
+  // (0, the default: only whole frames leave). Takes effect at the next
+  // OpenSerial. UI thread.
+  void SetIdleFlush(int ms);
 
   // Re-creates udp's socket and binds it to m_nLocalPort on bindAddress (all
   // interfaces when null), under m_netLock. On failure shows "网络端口绑定失败，
@@ -162,6 +173,7 @@ class CQuillonDoc : public CDocument {
   std::mutex m_displayLock;
   std::atomic<bool> m_bKeepDisplayText{true};
   std::atomic<bool> m_bFrameResetRequested{false};
+  int m_nIdleFlushMs = 0;  // UI thread
   // Reader-private: what the bytes since the last publish produced. The
   // staging buffer holds one read block; a caller that delivers more bytes
   // without a block end gets them published in pieces of this size.

@@ -184,6 +184,30 @@ TEST_F(QuillonDocTest, FramesOfOneBlockLeaveTogetherAtItsEnd) {
   EXPECT_EQ(m_doc->GetFramesSent(), sentBefore + 1);
 }
 
+// The idle flush sends the batched frames whole, then the partial frame as
+// one shorter datagram; never a partial that is not shorter than a frame.
+TEST_F(QuillonDocTest, IdleFlushSendsTheBatchThenThePartialFrame) {
+  StartNetwork(128);
+  m_doc->m_bForwarding = 1;
+  for (std::uint8_t b : Counting(130)) m_doc->OnSerialByte(b);
+  m_doc->OnSerialIdle();
+  EXPECT_EQ(m_doc->GetFramesSent(), 2);
+  EXPECT_EQ(m_doc->GetFrameFill(), 0);
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(m_receiver.Receive(got));
+  EXPECT_EQ(got.bytes, Counting(128, 1));
+  ASSERT_TRUE(m_receiver.Receive(got));
+  EXPECT_EQ(got.bytes, Counting(2, 129));
+  m_doc->OnSerialIdle();  // nothing waits
+  EXPECT_FALSE(m_receiver.ReceiveFor(got, 50));
+
+  for (std::uint8_t b : Counting(100)) m_doc->OnSerialByte(b);
+  m_doc->SetNetworkSettings(m_localPort, "127.0.0.1", m_receiver.Port(), 64);
+  m_doc->OnSerialIdle();
+  EXPECT_FALSE(m_receiver.ReceiveFor(got, 50)) << "100 bytes are no shorter datagram of a 64-byte frame";
+  EXPECT_EQ(m_doc->GetFramesSent(), 2);
+}
+
 TEST_F(QuillonDocTest, ForwardingOffCountsAndShowsButDoesNotFrame) {
   OpenPty();
   StartNetwork(128);

@@ -113,9 +113,11 @@ int CUdpSocket::SendFrames(const void* data, int frameSize, int count, const cha
     do {
       result = sendmsg(m_hSocket, &message, 0);
     } while (result < 0 && errno == EINTR);
-    if (result < 0 && (errno == EINVAL || errno == EIO || errno == ENOPROTOOPT)) {
+    if (result < 0 && (errno == EINVAL || errno == EIO || errno == ENOPROTOOPT || errno == EMSGSIZE)) {
       // No segmentation here (an old kernel, a route or device without
-      // checksum offload, a socket without checksums): never ask again.
+      // checksum offload, a socket without checksums, a path MTU below one
+      // frame, where single datagrams would still go out as fragments):
+      // never ask again.
       m_bSegmentRefused = true;
       break;
     }

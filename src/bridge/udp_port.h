@@ -45,7 +45,8 @@ class CUdpSocket {
   // out with one sendto; more go out with one sendmsg and UDP_SEGMENT per
   // kMaxBatch (the kernel cuts the datagrams), or with sendmmsg once the
   // kernel has refused segmentation on this socket (EINVAL, EIO,
-  // ENOPROTOOPT: remembered until the next Create). Returns how many
+  // ENOPROTOOPT, or EMSGSIZE for a path MTU below one frame: remembered
+  // until the next Create). Returns how many
   // datagrams the kernel took, or -1 (no socket, unusable address text, bad
   // sizes). Does not allocate; may block as SendTo does.
   int SendFrames(const void* data, int frameSize, int count, const char* targetAddress,

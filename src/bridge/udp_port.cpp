@@ -121,7 +121,7 @@ int CUdpSocket::SendFrames(const void* data, int frameSize, int count, const cha
       m_bSegmentRefused = true;
       break;
     }
-    if (result >= 0) sent += n;  // all or nothing; a failure loses these n, as n sendto would
+    if (result >= 0) sent += n;  // all or nothing: another failure (ENOBUFS, EPERM) loses these n
     done += n;
   }
   // The rest one datagram per message, in as few calls as the kernel allows.

@@ -57,6 +57,7 @@ int CQuillonDoc::OnNewDocument() {
 int CQuillonDoc::OpenSerial(CParameters settings) {
   if (m_device.Start(settings, nullptr) != 1) return 0;
   m_device.SetDataSinkBlockEnd(&CQuillonDoc::SerialBlockEnd);
+  if (m_nIdleFlushMs > 0) m_device.SetDataSinkIdle(&CQuillonDoc::SerialIdle, m_nIdleFlushMs);
   m_device.SetDataSink(&CQuillonDoc::SerialByteCallback, this);
   return 1;
 }
@@ -82,6 +83,10 @@ __attribute__((flatten)) int CQuillonDoc::SerialByteCallback(unsigned int byte, 
 
 void CQuillonDoc::SerialBlockEnd(void* context) {
   if (context != nullptr) static_cast<CQuillonDoc*>(context)->OnSerialBlockEnd();
+}
+
+void CQuillonDoc::SerialIdle(void* context) {
+  if (context != nullptr) static_cast<CQuillonDoc*>(context)->OnSerialIdle();
 }
 
 // Reader thread, device lock held, once per byte at up to tens of MiB/s: no
@@ -134,22 +139,29 @@ inline void CQuillonDoc::FrameByte(std::uint8_t b) {
 }
 
 void CQuillonDoc::CompleteFrame(std::int32_t fill) {
-  bool sent = false;
-  {
-    std::lock_guard<std::mutex> net(m_netLock);
-    // The UI may have changed the frame size since the caller looked; a frame
-    // leaves only with the size it was collected for.
-    if (fill == m_nFrameSize.load(kRelaxed)) {
-      m_nFramesSent.fetch_add(1, kRelaxed);  // counted before the send, also when it fails
-      SendFrameLocked(m_udp);
-      sent = true;
-    }
+  // One batch holds frames of one size: a size changed mid-block sends (or
+  // drops) what was batched before the new frame joins.
+  if (m_nBatchFrames != 0 && (fill != m_nBatchFrameSize || m_nBatchFrames == FRAME_BATCH_FRAMES ||
+                              (m_nBatchFrames + 1) * fill > FRAME_BATCH_BYTES)) {
+    SendBatch();
   }
-  if (sent || fill == FRAME_BUFFER_SIZE) {
-    DiscardFrame();
-  } else {
-    m_nFrameFill.store(fill, kRelaxed);
-  }
+  std::memcpy(m_batch + static_cast<std::size_t>(m_nBatchFrames) * static_cast<std::size_t>(fill), m_frame,
+              static_cast<std::size_t>(fill));
+  m_nBatchFrameSize = fill;
+  ++m_nBatchFrames;
+  DiscardFrame();
+}
+
+void CQuillonDoc::SendBatch() {
+  const std::int32_t frames = m_nBatchFrames;
+  const std::int32_t size = m_nBatchFrameSize;
+  if (frames == 0) return;
+  m_nBatchFrames = 0;
+  std::lock_guard<std::mutex> net(m_netLock);
+  // The UI may have changed the frame size since these frames completed.
+  if (size != m_nFrameSize.load(kRelaxed)) return;
+  m_nFramesSent.fetch_add(frames, kRelaxed);  // counted before the send, also when it fails
+  m_udp.SendFrames(m_batch, size, frames, m_strTargetIp.c_str(), m_nTargetPort);
 }
 
 void CQuillonDoc::DiscardFrame() {
@@ -167,6 +179,7 @@ void CQuillonDoc::PublishDisplayText() {
 }
 
 void CQuillonDoc::OnSerialBlockEnd() {
+  SendBatch();  // first: the frames' latency is what the peer sees
   if (m_nReaderBytes != 0) {
     // Read-modify-write, so a reset from the UI thread is never overwritten.
     m_nBytesReceived.fetch_add(static_cast<std::int32_t>(m_nReaderBytes), kRelaxed);
@@ -176,6 +189,28 @@ void CQuillonDoc::OnSerialBlockEnd() {
   PublishDisplayText();
   m_commandDialog.PublishReceived();
 }
+
+void CQuillonDoc::OnSerialIdle() {
+  SendBatch();  // whole frames first: a datagram already batched is never split
+  if (m_bForwarding.load(kRelaxed) == 0) return;
+  if (m_bFrameResetRequested.load(kRelaxed) && m_bFrameResetRequested.exchange(false, kRelaxed)) {
+    DiscardFrame();  // the UI reset the frame: nothing of it may leave
+    return;
+  }
+  const std::int32_t fill = m_nFrameFill.load(kRelaxed);
+  if (fill <= 0 || fill >= FRAME_BUFFER_SIZE) return;
+  {
+    std::lock_guard<std::mutex> net(m_netLock);
+    // Only ever shorter than a frame: with the size lowered below the fill
+    // (or never set) the bytes wait for the discard at 1024 as always.
+    if (fill >= m_nFrameSize.load(kRelaxed)) return;
+    m_nFramesSent.fetch_add(1, kRelaxed);  // counted before the send, also when it fails
+    m_udp.SendTo(m_frame, fill, m_strTargetIp.c_str(), m_nTargetPort);
+  }
+  DiscardFrame();
+}
+
+void CQuillonDoc::SetIdleFlush(int ms) { m_nIdleFlushMs = (ms >= 1 && ms <= 10000) ? ms : 0; }
 
 int CQuillonDoc::OpenNetPort(CUdpPort& udp, const char* bindAddress) {
   int bound;

@@ -9,9 +9,11 @@
 // holds its lock (so after CloseSerial or ClearDataSink no sink call runs).
 // The byte path takes no lock per byte: the display text is built in a
 // buffer that only the reader touches and is handed over once per read block
-// under m_displayLock; byte counts are published once per block. A frame is
-// sent from the reader as it completes, under m_netLock, which also guards
-// the network settings and the socket's re-creation in OpenNetPort.
+// under m_displayLock; byte counts are published once per block. The frames
+// that complete within one read block are batched and leave together at the
+// block's end (sooner only when the batch is full), in one system call where
+// the kernel allows, under m_netLock, which also guards the network settings
+// and the socket's re-creation in OpenNetPort.
 // Lock order: device lock → m_netLock / m_displayLock / the console's lock.
 // The UI thread therefore never calls into the device while it holds one of
 // the document's locks, and no lock is held over a message box.
@@ -34,6 +36,10 @@ constexpr int FRAME_BUFFER_SIZE = 1024;
 // The frame sizes the program offers, in bytes, smallest first.
 inline constexpr int FRAME_SIZES[] = {128, 256, 512, 1024};
 static_assert(FRAME_SIZES[std::size(FRAME_SIZES) - 1] == FRAME_BUFFER_SIZE, "the largest frame fills the buffer");
+// The frames one batch holds at most, and their bytes: a read block of 4096
+// bytes completes at most 33 frames of 128 bytes or 5 of 1024.
+constexpr int FRAME_BATCH_FRAMES = CUdpSocket::kMaxBatch;
+constexpr int FRAME_BATCH_BYTES = 16384;
 
 class CQuillonDoc : public CDocument {
  public:
@@ -64,13 +70,26 @@ class CQuillonDoc : public CDocument {
   // the document. Reader thread, device lock held.
   static int SerialByteCallback(unsigned int byte, void* context);
   static void SerialBlockEnd(void* context);
+  static void SerialIdle(void* context);
   // One received byte (low 8 bits). Reader thread; a direct caller must call
-  // OnSerialBlockEnd after its last byte to publish counts and texts.
+  // OnSerialBlockEnd after its last byte to send its frames and publish
+  // counts and texts.
   void OnSerialByte(unsigned int byte);
-  // Publishes what the bytes since the last call produced: byte counts, the
-  // display text and the console's text. Reader thread (or any thread once
-  // the reader has been joined).
+  // Sends the frames completed since the last call (see SendBatch) and
+  // publishes what the bytes produced: byte counts, the display text and the
+  // console's text. Reader thread (or any thread once the reader has been
+  // joined).
   void OnSerialBlockEnd();
+  // The idle flush: sends what the batch holds, then, while forwarding is
+  // on, the partial frame as one shorter datagram (counted as a frame, under
+  // m_netLock), and starts the next frame empty. Nothing when no byte waits
+  // or the fill is not below the frame size. Reader thread, device lock held,
+  // once the port has been quiet for the idle time-out.
+  void OnSerialIdle();
+  // Turns the idle flush on for ms milliseconds of quiet (1 to 10000) or off
+  // (0, the default: only whole frames leave). Takes effect at the next
+  // OpenSerial. UI thread.
+  void SetIdleFlush(int ms);
 
   // Re-creates udp's socket and binds it to m_nLocalPort on bindAddress (all
   // interfaces when null), under m_netLock. On failure shows "网络端口绑定失败，
@@ -145,8 +164,13 @@ class CQuillonDoc : public CDocument {
   // Reader thread: the byte sink's slower path and its frame steps.
   __attribute__((noinline)) void OnSerialByteWithCalls(unsigned int byte);
   void FrameByte(std::uint8_t b);
-  // Sends the frame of fill bytes unless the frame size changed meanwhile.
+  // Moves the completed frame of fill bytes into the batch.
   __attribute__((noinline)) void CompleteFrame(std::int32_t fill);
+  // Sends the batched frames, one datagram each, in order, under m_netLock;
+  // counts them before the send. A batch whose frame size is no longer the
+  // setting is dropped unsent and uncounted: no frame leaves with a size
+  // other than the one set when it is sent.
+  void SendBatch();
   __attribute__((noinline)) void DiscardFrame();
   __attribute__((noinline)) void PublishDisplayText();
   int SendFrameLocked(CUdpPort& udp);
@@ -155,10 +179,16 @@ class CQuillonDoc : public CDocument {
   std::mutex m_displayLock;
   std::atomic<bool> m_bKeepDisplayText{true};
   std::atomic<bool> m_bFrameResetRequested{false};
+  int m_nIdleFlushMs = 0;  // UI thread
   // Reader-private: what the bytes since the last publish produced. The
   // staging buffer holds one read block; a caller that delivers more bytes
   // without a block end gets them published in pieces of this size.
   char m_readerDisplay[SERIAL_READ_BLOCK];
   std::size_t m_nReaderDisplayLength = 0;
   std::uint32_t m_nReaderBytes = 0;
+  // Reader-private: the frames completed in this block, all of
+  // m_nBatchFrameSize bytes, back to back.
+  std::uint8_t m_batch[FRAME_BATCH_BYTES];
+  std::int32_t m_nBatchFrames = 0;
+  std::int32_t m_nBatchFrameSize = 0;
 };

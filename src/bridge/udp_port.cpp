@@ -1,9 +1,11 @@
 #include "bridge/udp_port.h"
 
 #include <arpa/inet.h>
+#include <netinet/udp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -26,6 +28,7 @@ CUdpSocket::CUdpSocket() : m_hSocket(kInvalidSocket) {
 CUdpSocket::~CUdpSocket() { Close(); }
 
 int CUdpSocket::Create(int socketType) {
+  m_bSegmentRefused = false;  // a new socket may take another route
   // Close-on-exec: the descriptor must not leak into programs we might start.
   m_hSocket = socket(AF_INET, socketType | SOCK_CLOEXEC, IPPROTO_UDP);
   return m_hSocket != kInvalidSocket ? 1 : 0;
@@ -64,6 +67,94 @@ int CUdpSocket::SendTo(const void* data, int length, const char* targetAddress,
   }
 }
 
+int CUdpSocket::SendFrames(const void* data, int frameSize, int count, const char* targetAddress,
+                           std::uint16_t targetPort) {
+  if (m_hSocket == kInvalidSocket || data == nullptr || frameSize <= 0 || frameSize > 65507 || count < 0) {
+    return -1;
+  }
+  in_addr_t address = ParseAddress(targetAddress);
+  if (address == INADDR_NONE) return -1;  // as SendTo: never the broadcast address
+  m_target.sin_addr.s_addr = address;
+  m_target.sin_port = htons(targetPort);
+  if (count == 1) {
+    ssize_t result;
+    do {
+      result = sendto(m_hSocket, data, static_cast<size_t>(frameSize), 0,
+                      reinterpret_cast<const sockaddr*>(&m_target), sizeof m_target);
+    } while (result < 0 && errno == EINTR);
+    return result == frameSize ? 1 : 0;
+  }
+
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  // One segmented send may carry at most kMaxBatch datagrams and one IP
+  // packet's worth of payload.
+  const int perSend = std::min(kMaxBatch, 65507 / frameSize);
+  int sent = 0;
+  int done = 0;
+  while (done < count && !m_bSegmentRefused) {
+    const int n = std::min(perSend, count - done);
+    iovec vector {const_cast<std::uint8_t*>(bytes + static_cast<std::size_t>(done) * frameSize),
+                  static_cast<std::size_t>(n) * static_cast<std::size_t>(frameSize)};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint16_t))] = {};
+    msghdr message {};
+    message.msg_name = &m_target;
+    message.msg_namelen = sizeof m_target;
+    message.msg_iov = &vector;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* segment = CMSG_FIRSTHDR(&message);
+    segment->cmsg_level = SOL_UDP;
+    segment->cmsg_type = UDP_SEGMENT;
+    segment->cmsg_len = CMSG_LEN(sizeof(std::uint16_t));
+    const auto size = static_cast<std::uint16_t>(frameSize);
+    std::memcpy(CMSG_DATA(segment), &size, sizeof size);
+    ssize_t result;
+    do {
+      result = sendmsg(m_hSocket, &message, 0);
+    } while (result < 0 && errno == EINTR);
+    if (result < 0 && (errno == EINVAL || errno == EIO || errno == ENOPROTOOPT || errno == EMSGSIZE)) {
+      // No segmentation here (an old kernel, a route or device without
+      // checksum offload, a socket without checksums, a path MTU below one
+      // frame, where single datagrams would still go out as fragments):
+      // never ask again.
+      m_bSegmentRefused = true;
+      break;
+    }
+    if (result >= 0) sent += n;  // all or nothing: another failure (ENOBUFS, EPERM) loses these n
+    done += n;
+  }
+  // The rest one datagram per message, in as few calls as the kernel allows.
+  mmsghdr messages[kMaxBatch];
+  iovec vectors[kMaxBatch];
+  while (done < count) {
+    const int n = std::min(kMaxBatch, count - done);
+    for (int i = 0; i < n; ++i) {
+      vectors[i] = {const_cast<std::uint8_t*>(bytes + static_cast<std::size_t>(done + i) * frameSize),
+                    static_cast<std::size_t>(frameSize)};
+      messages[i] = {};
+      messages[i].msg_hdr.msg_name = &m_target;
+      messages[i].msg_hdr.msg_namelen = sizeof m_target;
+      messages[i].msg_hdr.msg_iov = &vectors[i];
+      messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    int first = 0;
+    while (first < n) {
+      const int result = sendmmsg(m_hSocket, messages + first, static_cast<unsigned>(n - first), 0);
+      if (result > 0) {
+        sent += result;
+        first += result;
+      } else if (result < 0 && errno == EINTR) {
+        continue;
+      } else {
+        ++first;  // this datagram failed; the ones after it still go
+      }
+    }
+    done += n;
+  }
+  return sent;
+}
+
 void CUdpSocket::Close() {
   if (m_hSocket != kInvalidSocket) {
     close(m_hSocket);
@@ -91,4 +182,9 @@ int CUdpPort::Bind(std::uint16_t port, const char* bindAddress) {
 int CUdpPort::SendTo(const void* data, int length, const char* targetAddress,
                      std::uint16_t targetPort) {
   return m_socket.SendTo(data, length, targetAddress, targetPort);
+}
+
+int CUdpPort::SendFrames(const void* data, int frameSize, int count, const char* targetAddress,
+                         std::uint16_t targetPort) {
+  return m_socket.SendFrames(data, frameSize, count, targetAddress, targetPort);
 }

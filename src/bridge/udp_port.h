@@ -2,8 +2,8 @@
 // port and sends whole buffers to a target given as dotted text and a port.
 // Nothing is ever read from the socket.
 //
-// Threads: Create and Bind run on the UI thread, SendTo on the serial reader
-// thread. The sender has no lock of its own: the document holds its network
+// Threads: Create and Bind run on the UI thread, SendTo and SendFrames on the
+// serial reader thread. The sender has no lock of its own: the document holds its network
 // lock over Create + Bind and over every SendTo, so a send never meets a
 // descriptor that is being closed and reused.
 #pragma once
@@ -17,6 +17,9 @@
 class CUdpSocket {
  public:
   static constexpr int kInvalidSocket = -1;
+  // The most datagrams one SendFrames call hands the kernel at once: the
+  // segment limit of UDP_SEGMENT on every kernel that has it.
+  static constexpr int kMaxBatch = 64;
 
   CUdpSocket();
   ~CUdpSocket();
@@ -37,12 +40,27 @@ class CUdpSocket {
   // May block briefly while the socket's send buffer is full.
   int SendTo(const void* data, int length, const char* targetAddress, std::uint16_t targetPort);
 
+  // Sends count datagrams of exactly frameSize bytes each, cut one after the
+  // other from data, in order, to targetAddress:targetPort. One datagram goes
+  // out with one sendto; more go out with one sendmsg and UDP_SEGMENT per
+  // kMaxBatch (the kernel cuts the datagrams), or with sendmmsg once the
+  // kernel has refused segmentation on this socket (EINVAL, EIO,
+  // ENOPROTOOPT, or EMSGSIZE for a path MTU below one frame: remembered
+  // until the next Create). Returns how many
+  // datagrams the kernel took, or -1 (no socket, unusable address text, bad
+  // sizes). Does not allocate; may block as SendTo does.
+  int SendFrames(const void* data, int frameSize, int count, const char* targetAddress,
+                 std::uint16_t targetPort);
+
   // Closes the socket if one is held, then waits 10 ms in every case (the
   // pause lets the system release the port before a new bind).
   void Close();
 
   int m_hSocket;
   sockaddr_in m_target;
+  // Whether the kernel refused UDP_SEGMENT on this socket; cleared by
+  // Create. A test may set it to take the sendmmsg path.
+  bool m_bSegmentRefused = false;
 };
 
 // The document's sender: the socket plus the settings of the last Create and
@@ -63,6 +81,9 @@ class CUdpPort {
 
   // As CUdpSocket::SendTo.
   int SendTo(const void* data, int length, const char* targetAddress, std::uint16_t targetPort);
+  // As CUdpSocket::SendFrames.
+  int SendFrames(const void* data, int frameSize, int count, const char* targetAddress,
+                 std::uint16_t targetPort);
 
   std::string m_strBindAddress;
   std::uint16_t m_nLocalPort;

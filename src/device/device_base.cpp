@@ -113,6 +113,8 @@ void CDeviceBase::ClearDataSink() {
   m_pfnSink = nullptr;
   m_pSinkContext = nullptr;
   m_pfnBlockEnd = nullptr;
+  m_pfnIdle = nullptr;
+  m_nIdleMs = 0;
 }
 
 DataSink CDeviceBase::GetDataSink() {
@@ -128,6 +130,13 @@ void* CDeviceBase::GetDataSinkContext() {
 void CDeviceBase::SetDataSinkBlockEnd(BlockEndHook fn) {
   CLockScope lock(m_lock);
   m_pfnBlockEnd = fn;
+}
+
+void CDeviceBase::SetDataSinkIdle(IdleHook fn, int idleMs) {
+  CLockScope lock(m_lock);
+  const bool on = fn != nullptr && idleMs >= 1 && idleMs <= 10000;
+  m_pfnIdle = on ? fn : nullptr;
+  m_nIdleMs = on ? idleMs : 0;
 }
 
 BlockEndHook CDeviceBase::GetDataSinkBlockEnd() {

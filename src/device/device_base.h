@@ -31,6 +31,10 @@ using DataSink = int (*)(unsigned int byte, void* context);
 // sink's context, on the reader thread with the device lock still held, so
 // that a sink can publish per-block work with one lock of its own per block.
 using BlockEndHook = void (*)(void* context);
+// Runs once the port has been quiet for the idle time-out after a block the
+// device delivered, with the sink's context, on the reader thread with the
+// device lock held (see SetDataSinkIdle).
+using IdleHook = void (*)(void* context);
 
 // A collection of messages: AddMessage stores each text under the key
 // prefix + number + suffix, numbering from the first number on.
@@ -87,8 +91,8 @@ class CDeviceBase : public CObject {
   virtual CParameters GetStopParameters();
   virtual void AttachDataSink(DataSink fn, void* context);
   virtual void SetDataSink(DataSink fn, void* context);
-  // Clears the sink, its context and the block-end hook. Waits for a block
-  // being delivered to finish.
+  // Clears the sink, its context, the block-end hook and the idle hook.
+  // Waits for a block being delivered to finish.
   virtual void ClearDataSink();
   virtual DataSink GetDataSink();
   virtual void* GetDataSinkContext();
@@ -105,6 +109,10 @@ class CDeviceBase : public CObject {
   // it as it is, ClearDataSink clears it.
   void SetDataSinkBlockEnd(BlockEndHook fn);
   BlockEndHook GetDataSinkBlockEnd();
+  // The idle hook and its time-out, 1 to 10000 ms; null or 0 removes it. A
+  // device that reads on a thread of its own calls it while a sink is set;
+  // the base only stores it. SetDataSink leaves it, ClearDataSink clears it.
+  virtual void SetDataSinkIdle(IdleHook fn, int idleMs);
 
  protected:
   // Presentation rows: a text item added to its category, or replacing the
@@ -128,6 +136,8 @@ class CDeviceBase : public CObject {
   void* m_pSinkContext = nullptr;
   DataSink m_pfnSink = nullptr;
   BlockEndHook m_pfnBlockEnd = nullptr;
+  IdleHook m_pfnIdle = nullptr;
+  int m_nIdleMs = 0;
   CParameters m_basic;
   CParameters m_initial;
   CParameters m_run;

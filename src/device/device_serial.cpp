@@ -75,6 +75,7 @@ int CDeviceSerial::Start(CMessageLog* log) {
   const std::shared_ptr<CSerialPort> engine = Engine();
   if (engine->Open(port, baud, parity, dataBit, stopBit, SERIAL_EVENT_MASK)) {
     engine->SetReceiveCallback(&CDeviceSerial::OnPortByte, this, &CDeviceSerial::OnPortBlock);
+    engine->SetIdleCallback(&CDeviceSerial::OnPortIdle, m_pfnIdle != nullptr ? m_nIdleMs : 0);
     return 1;
   }
   if (log != nullptr) {
@@ -148,6 +149,18 @@ void CDeviceSerial::OnPortBlock(const std::uint8_t* data, std::size_t length, vo
     self->DeliverLocked(data, length);
   }
   self->m_delivering.store(0);
+}
+
+void CDeviceSerial::OnPortIdle(void* context) {
+  CDeviceSerial* self = static_cast<CDeviceSerial*>(context);
+  CLockScope lock(self->m_lock);
+  if (self->m_pfnSink != nullptr && self->m_pfnIdle != nullptr) self->m_pfnIdle(self->m_pSinkContext);
+}
+
+void CDeviceSerial::SetDataSinkIdle(IdleHook fn, int idleMs) {
+  CLockScope lock(m_lock);
+  CDeviceBase::SetDataSinkIdle(fn, idleMs);
+  Engine()->SetIdleCallback(&CDeviceSerial::OnPortIdle, m_pfnIdle != nullptr ? m_nIdleMs : 0);
 }
 
 void CDeviceSerial::DeliverLocked(const std::uint8_t* data, std::size_t length) {

@@ -66,6 +66,9 @@ class CDeviceSerial : public CDeviceBase {
   int SetStartParameters(const CParameters& params, CMessageLog* log) override;
   // The nineteen rows, then the four categories into out.
   void GetPresentation(CParameters& out) override;
+  // Stores the idle hook and hands its time-out to the running engine (and
+  // to every engine Start opens later).
+  void SetDataSinkIdle(IdleHook fn, int idleMs) override;
   // "RTS" and "DTR" integer items drive the lines; 0 on a stopped device.
   int SetControlLines(const CParameters& lines) override;
   // Integer items "CTS", "DSR", "RLSD", "RING": the line state, or 1 with a
@@ -94,6 +97,7 @@ class CDeviceSerial : public CDeviceBase {
   // block takes the device lock once; the sink still gets one call per byte.
   static int OnPortByte(unsigned int byte, void* context);
   static void OnPortBlock(const std::uint8_t* data, std::size_t length, void* context);
+  static void OnPortIdle(void* context);
 
   // Test hooks.
   void SetTickSource(TickSource fn);

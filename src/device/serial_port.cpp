@@ -86,6 +86,17 @@ void CSerialPort::OnReceiveBlock(const std::uint8_t* data, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) OnReceiveByte(data[i]);
 }
 
+void CSerialPort::OnReceiveIdle() {
+  const IdleCallback fn = m_pfnIdle.load(std::memory_order_acquire);
+  if (fn != nullptr) fn(m_pReceiveContext.load(std::memory_order_acquire));
+}
+
+void CSerialPort::SetIdleCallback(IdleCallback fn, int idleMs) {
+  const bool on = fn != nullptr && idleMs >= 1 && idleMs <= 10000;
+  m_pfnIdle.store(on ? fn : nullptr, std::memory_order_release);
+  m_nIdleMs.store(on ? idleMs : 0, std::memory_order_release);
+}
+
 int CSerialPort::Open(std::string port, std::string baud, std::string parity,
                       std::string dataBits, std::string stopBits, std::uint32_t eventMask) {
   CLockScope control(m_threadLock);
@@ -186,9 +197,19 @@ void CSerialPort::ReaderLoop(int port, int stop, std::uint32_t eventMask) {
   bool watchPort = true;
   bool linesReadable = (eventMask & (EV_CTS | EV_DSR | EV_RING | EV_RLSD)) != 0;
 
+  // Set by a block, cleared when the idle time-out has run once: a quiet
+  // port costs one wake-up, not one per time-out.
+  bool idleArmed = false;
+
   for (;;) {
-    const int n = poll(fds, watchPort ? 2 : 1, -1);
+    const int idleMs = idleArmed && watchPort ? m_nIdleMs.load(std::memory_order_acquire) : 0;
+    const int n = poll(fds, watchPort ? 2 : 1, idleMs > 0 ? idleMs : -1);
     m_nReaderWakeups.fetch_add(1, std::memory_order_relaxed);
+    if (n == 0) {  // the idle time-out ran out
+      idleArmed = false;
+      OnReceiveIdle();
+      continue;
+    }
     if (n < 0) {
       if (errno == EINTR) continue;
       // poll itself failed: fall back to a blocking read of the stop
@@ -209,6 +230,7 @@ void CSerialPort::ReaderLoop(int port, int stop, std::uint32_t eventMask) {
       if (got > 0) {
         gotData = true;
         OnReceiveBlock(buffer, static_cast<std::size_t>(got));
+        idleArmed = true;
       } else if (got == 0) {
         broken = true;  // end of file: the line hung up
       } else if (errno != EAGAIN && errno != EINTR) {

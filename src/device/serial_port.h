@@ -35,6 +35,9 @@ constexpr std::size_t SERIAL_READ_BLOCK = 4096;
 // order).
 using ReceiveBlockCallback = void (*)(const std::uint8_t* data, std::size_t length,
                                       void* context);
+// Carries the receive context once the port has been quiet for the idle
+// time-out (see SetIdleCallback).
+using IdleCallback = void (*)(void* context);
 
 // Event mask bits of Open. EV_RXCHAR makes the reader read; the line bits
 // choose which of OnCTS, OnDSR, OnRING and OnRLSD run after each wake-up.
@@ -68,6 +71,9 @@ class CSerialPort {
   // is set, otherwise OnReceiveByte for each byte in order. A derived engine
   // that overrides OnReceiveByte must not set a block callback.
   virtual void OnReceiveBlock(const std::uint8_t* data, std::size_t length);
+  // Reader thread, once per quiet spell: when no byte has followed a block
+  // for the idle time-out. Default: the idle callback, when one is set.
+  virtual void OnReceiveIdle();
 
   // Opens the device of port (see port_path.h), configures it and starts the
   // reader. 1 when the reader runs; 0 with the port closed when the port
@@ -107,6 +113,12 @@ class CSerialPort {
   int GetRLSD(int* state);
   int GetRING(int* state);
 
+  // Any thread. With fn set and idleMs 1 to 10000, the reader waits at most
+  // idleMs for the byte after a block and then runs OnReceiveIdle, once,
+  // before it waits without a time-out again; a null fn or idleMs 0 removes
+  // the time-out. Uses the context of SetReceiveCallback.
+  void SetIdleCallback(IdleCallback fn, int idleMs);
+
   // Test hook: how often the reader has returned from its wait.
   std::uint32_t GetReaderWakeups() const;
 
@@ -143,4 +155,7 @@ class CSerialPort {
   std::mutex m_startMutex;
   std::condition_variable m_startCv;
   std::atomic<std::uint32_t> m_nReaderWakeups{0};
+  // The idle time-out: read by the reader before each wait.
+  std::atomic<IdleCallback> m_pfnIdle{nullptr};
+  std::atomic<std::int32_t> m_nIdleMs{0};
 };

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,10 +35,12 @@ class HeadlessBridgeTest : public ::testing::Test {
   }
 
   // Starts the bridge on the pty towards the receiver and waits until it
-  // forwards.
+  // forwards. A later bridge in the same test reuses both.
   void StartForwarding(BridgeProcess& bridge, std::vector<std::string> extra) {
-    if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
-    ASSERT_TRUE(m_receiver.Open());
+    if (m_pty.master < 0 && !m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+    if (m_receiver.Fd() < 0) {
+      ASSERT_TRUE(m_receiver.Open());
+    }
     m_localPort = FreeUdpPort();
     std::vector<std::string> args = {"--port", m_pty.path, "--target",
                                      "127.0.0.1:" + std::to_string(m_receiver.Port()), "--local-port",
@@ -87,6 +90,53 @@ TEST_F(HeadlessBridgeTest, ForwardsExactFramesPrintsStatisticsAndStopsOnSigterm)
   EXPECT_FALSE(m_receiver.ReceiveFor(extra, 50)) << "the 44 waiting bytes are never sent";
 }
 
+// A short sentence waits for the frame to fill; with --flush-idle it leaves
+// alone once the line is quiet, and whole frames before it stay whole.
+TEST_F(HeadlessBridgeTest, ShortSentencesWaitForTheFrameUnlessIdleFlushIsOn) {
+  const std::string text = "$GPGGA,123519,4807.038,N,01131.000,E*47\r\n";
+  const std::vector<std::uint8_t> sentence(text.begin(), text.end());
+  UdpReceiver::Datagram got;
+  {
+    BridgeProcess bridge;
+    StartForwarding(bridge, {"--frame", "128"});
+    if (IsSkipped()) return;
+    ASSERT_TRUE(m_pty.WriteMaster(sentence));
+    EXPECT_FALSE(m_receiver.ReceiveFor(got, 300)) << "only whole frames leave";
+    std::vector<std::uint8_t> rest(128 - sentence.size(), 0x55);
+    ASSERT_TRUE(m_pty.WriteMaster(rest));
+    ASSERT_TRUE(m_receiver.Receive(got));
+    std::vector<std::uint8_t> frame = sentence;
+    frame.insert(frame.end(), rest.begin(), rest.end());
+    EXPECT_EQ(got.bytes, frame);
+    ASSERT_TRUE(bridge.Signal(SIGTERM));
+    EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+  }
+
+  BridgeProcess bridge;
+  StartForwarding(bridge, {"--frame", "128", "--flush-idle", "20", "--stats", "1"});
+  ASSERT_TRUE(m_pty.WriteMaster(sentence));
+  ASSERT_TRUE(m_receiver.Receive(got)) << "the sentence arrives once the line is quiet";
+  EXPECT_EQ(got.bytes, sentence);
+  EXPECT_EQ(got.fromPort, m_localPort);
+
+  // 300 bytes at once: two whole frames, then the 44 left over by themselves.
+  std::vector<std::uint8_t> burst;
+  for (int i = 0; i < 300; ++i) burst.push_back(static_cast<std::uint8_t>(i));
+  ASSERT_TRUE(m_pty.WriteMaster(burst));
+  for (int start : {0, 128, 256}) {
+    ASSERT_TRUE(m_receiver.Receive(got));
+    EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(burst.begin() + start, burst.begin() + std::min(start + 128, 300)));
+  }
+  EXPECT_FALSE(m_receiver.ReceiveFor(got, 100));
+  const std::string frames = GbkToUtf8("传输帧数 4帧");
+  std::string line;
+  bool counted = false;
+  while (!counted && bridge.ReadLine(line, kWatchdogMs)) counted = line.find(frames) != std::string::npos;
+  EXPECT_TRUE(counted) << "a flushed sentence counts as a frame; last line: " << line;
+  ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+}
+
 TEST_F(HeadlessBridgeTest, StopsCleanlyOnSigint) {
   BridgeProcess bridge;
   StartForwarding(bridge, {});
@@ -113,6 +163,8 @@ TEST_F(HeadlessBridgeTest, InvalidCommandLinesGiveOneLineAndStatus2) {
       {"--target", "127.0.0.1:3000", "--local-port", "70000"},
       {"--target", "127.0.0.1:3000", "--stats", "-1"},
       {"--target", "127.0.0.1:3000", "--stats"},
+      {"--target", "127.0.0.1:3000", "--flush-idle", "0"},
+      {"--target", "127.0.0.1:3000", "--flush-idle", "10001"},
       {"--target", "127.0.0.1:3000", "--colour", "blue"},
       {"--target", "127.0.0.1:3000", "stray"},
   };
@@ -137,7 +189,7 @@ TEST_F(HeadlessBridgeTest, HelpDescribesEveryOption) {
   while (bridge.ReadLine(line, kWatchdogMs)) text += line + "\n";
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
   for (const char* option : {"--port", "--baud", "--parity", "--data", "--stop", "--local-port", "--target",
-                             "--frame", "--stats", "--config-dir", "--help"}) {
+                             "--frame", "--flush-idle", "--stats", "--config-dir", "--help"}) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
   }
   EXPECT_NE(text.find(GbkToUtf8("奇校验")), std::string::npos) << "display names in UTF-8";

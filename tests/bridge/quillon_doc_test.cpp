@@ -152,6 +152,78 @@ TEST_F(QuillonDocTest, FramesAsLargeAsTheBufferLeaveWholeFromAPortOnAllInterface
   EXPECT_EQ(m_doc->GetFrameFill(), 5);
 }
 
+// Frames completed within one block wait for its end and then leave as one
+// datagram each, in order, whether the kernel segments them or not; a frame
+// size changed mid-block drops the frames batched at the old size.
+TEST_F(QuillonDocTest, FramesOfOneBlockLeaveTogetherAtItsEnd) {
+  StartNetwork(128);
+  m_doc->m_bForwarding = 1;
+  auto feedBlock = [&](const std::vector<std::uint8_t>& bytes) {
+    for (std::uint8_t b : bytes) m_doc->OnSerialByte(b);
+  };
+  auto expectDatagrams = [&](const std::vector<std::vector<std::uint8_t>>& frames) {
+    for (const auto& frame : frames) {
+      UdpReceiver::Datagram got;
+      ASSERT_TRUE(m_receiver.Receive(got));
+      EXPECT_EQ(got.bytes, frame);
+      EXPECT_EQ(got.fromPort, m_localPort);
+    }
+    UdpReceiver::Datagram extra;
+    EXPECT_FALSE(m_receiver.ReceiveFor(extra, 50));
+  };
+
+  for (bool refuse : {false, true}) {
+    SCOPED_TRACE(refuse ? "sendmmsg" : "UDP_SEGMENT");
+    int on = refuse ? 1 : 0;  // a socket without checksums cannot be segmented
+    setsockopt(m_doc->m_udp.m_socket.m_hSocket, SOL_SOCKET, SO_NO_CHECK, &on, sizeof on);
+    const int sentBefore = m_doc->GetFramesSent();
+    feedBlock(Counting(4 * 128 + 10));
+    UdpReceiver::Datagram early;
+    EXPECT_FALSE(m_receiver.ReceiveFor(early, 50)) << "nothing before the block ends";
+    m_doc->OnSerialBlockEnd();
+    EXPECT_EQ(m_doc->GetFramesSent(), sentBefore + 4);
+    expectDatagrams({Counting(128, 1), Counting(128, 129), Counting(128, 257), Counting(128, 385)});
+    EXPECT_EQ(m_doc->m_udp.m_socket.m_bSegmentRefused, refuse);
+    feedBlock(Counting(118, 11));  // completes the partial frame: one frame, one sendto
+    m_doc->OnSerialBlockEnd();
+    expectDatagrams({Counting(128, 1)});
+  }
+
+  // 128 bytes complete a frame, then the size becomes 256 before the block
+  // ends: the 128-byte frame is dropped unsent, the next 256 bytes go whole.
+  const int sentBefore = m_doc->GetFramesSent();
+  feedBlock(Counting(128, 1));
+  m_doc->SetNetworkSettings(m_localPort, "127.0.0.1", m_receiver.Port(), 256);
+  feedBlock(Counting(256, 0x40));
+  m_doc->OnSerialBlockEnd();
+  expectDatagrams({Counting(256, 0x40)});
+  EXPECT_EQ(m_doc->GetFramesSent(), sentBefore + 1);
+}
+
+// The idle flush sends the batched frames whole, then the partial frame as
+// one shorter datagram; never a partial that is not shorter than a frame.
+TEST_F(QuillonDocTest, IdleFlushSendsTheBatchThenThePartialFrame) {
+  StartNetwork(128);
+  m_doc->m_bForwarding = 1;
+  for (std::uint8_t b : Counting(130)) m_doc->OnSerialByte(b);
+  m_doc->OnSerialIdle();
+  EXPECT_EQ(m_doc->GetFramesSent(), 2);
+  EXPECT_EQ(m_doc->GetFrameFill(), 0);
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(m_receiver.Receive(got));
+  EXPECT_EQ(got.bytes, Counting(128, 1));
+  ASSERT_TRUE(m_receiver.Receive(got));
+  EXPECT_EQ(got.bytes, Counting(2, 129));
+  m_doc->OnSerialIdle();  // nothing waits
+  EXPECT_FALSE(m_receiver.ReceiveFor(got, 50));
+
+  for (std::uint8_t b : Counting(100)) m_doc->OnSerialByte(b);
+  m_doc->SetNetworkSettings(m_localPort, "127.0.0.1", m_receiver.Port(), 64);
+  m_doc->OnSerialIdle();
+  EXPECT_FALSE(m_receiver.ReceiveFor(got, 50)) << "100 bytes are no shorter datagram of a 64-byte frame";
+  EXPECT_EQ(m_doc->GetFramesSent(), 2);
+}
+
 TEST_F(QuillonDocTest, ForwardingOffCountsAndShowsButDoesNotFrame) {
   OpenPty();
   StartNetwork(128);
@@ -317,6 +389,45 @@ TEST_F(QuillonDocTest, FramesKeepTheirSizeWhileTheSettingsChange) {
     }
   }
   EXPECT_GT(datagrams, 0);
+}
+
+// The network port restarts again and again while bytes pour in: every
+// frame counted reaches the receiver whole, in stream order, from the local
+// port, through the old socket or the new one and never through neither.
+TEST_F(QuillonDocTest, RestartingTheNetworkPortUnderAFloodLosesNoFrame) {
+  OpenPty();
+  StartNetwork(128);
+  m_doc->m_bForwarding = 1;
+  std::vector<UdpReceiver::Datagram> got;
+  std::atomic<bool> restarted{false}, received{false};
+  std::thread receiver([&] {
+    UdpReceiver::Datagram datagram;
+    for (;;) {
+      if (m_receiver.ReceiveFor(datagram, 100)) {
+        got.push_back(datagram);
+      } else if (received.load()) {
+        break;
+      }
+    }
+  });
+  int chunks = 0;
+  std::thread writer([&] {
+    const std::vector<std::uint8_t> chunk = Counting(256, 0);
+    while (!restarted.load() && m_pty.WriteMaster(chunk)) ++chunks;
+  });
+  for (int restart = 0; restart < 20; ++restart) EXPECT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 1);
+  restarted = true;
+  writer.join();
+  ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == chunks * 256; }));
+  received = true;
+  receiver.join();
+
+  EXPECT_EQ(m_doc->GetFramesSent(), chunks * 2);
+  ASSERT_EQ(static_cast<int>(got.size()), m_doc->GetFramesSent());
+  for (size_t i = 0; i < got.size(); ++i) {
+    ASSERT_EQ(got[i].bytes, Counting(128, i % 2 ? 128 : 0)) << "datagram " << i;
+    ASSERT_EQ(got[i].fromPort, m_localPort) << "datagram " << i;
+  }
 }
 
 // Open and close the port while bytes pour in: once CloseSerial returns no

@@ -1,7 +1,14 @@
 #include "bridge/udp_port.h"
 
 #include <gtest/gtest.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include <cstdint>
 #include <vector>
@@ -91,4 +98,87 @@ TEST(UdpPort, UnusableAddressesAndLengthsFail) {
   CUdpPort elsewhere;
   ASSERT_EQ(elsewhere.Create(SOCK_DGRAM, "bogus"), 1);
   EXPECT_EQ(elsewhere.Bind(0, "bogus"), 0);
+}
+
+// Several frames in one call: each its own datagram of exactly the frame
+// size, in order, also past the 64 one segmented send may carry, and also
+// when the kernel refuses segmentation (a socket without checksums).
+TEST(UdpPort, FramesLeaveAsSeparateDatagramsWithOrWithoutSegmentation) {
+  UdpReceiver receiver;
+  ASSERT_TRUE(receiver.Open());
+  const std::uint16_t local = FreeUdpPort();
+  CUdpPort udp;
+  ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
+  ASSERT_EQ(udp.Bind(local), 1);
+  const std::vector<std::uint8_t> bytes = Pattern(100 * 40);
+
+  auto expectFrames = [&](int frameSize, int count) {
+    for (int i = 0; i < count; ++i) {
+      UdpReceiver::Datagram got;
+      ASSERT_TRUE(receiver.Receive(got)) << "datagram " << i;
+      ASSERT_EQ(got.bytes, std::vector<std::uint8_t>(bytes.begin() + i * frameSize,
+                                                     bytes.begin() + (i + 1) * frameSize))
+          << "datagram " << i;
+      EXPECT_EQ(got.fromPort, local);
+    }
+    UdpReceiver::Datagram extra;
+    EXPECT_FALSE(receiver.ReceiveFor(extra, 50));
+  };
+
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 40, 100, "127.0.0.1", receiver.Port()), 100);
+  expectFrames(40, 100);
+  EXPECT_FALSE(udp.m_socket.m_bSegmentRefused);
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 256, 1, "127.0.0.1", receiver.Port()), 1);
+  expectFrames(256, 1);
+
+  int on = 1;
+  ASSERT_EQ(setsockopt(udp.m_socket.m_hSocket, SOL_SOCKET, SO_NO_CHECK, &on, sizeof on), 0);
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 40, 70, "127.0.0.1", receiver.Port()), 70);
+  expectFrames(40, 70);
+  EXPECT_TRUE(udp.m_socket.m_bSegmentRefused) << "the refusal is remembered";
+  on = 0;
+  setsockopt(udp.m_socket.m_hSocket, SOL_SOCKET, SO_NO_CHECK, &on, sizeof on);
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 128, 3, "127.0.0.1", receiver.Port()), 3);
+  expectFrames(128, 3);
+  EXPECT_TRUE(udp.m_socket.m_bSegmentRefused);
+  ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
+  EXPECT_FALSE(udp.m_socket.m_bSegmentRefused) << "a new socket tries again";
+
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 40, 2, "not an address", receiver.Port()), -1);
+  EXPECT_EQ(udp.SendFrames(bytes.data(), 0, 2, "127.0.0.1", receiver.Port()), -1);
+}
+
+// Over a path whose MTU is below one frame a segmented send fails where
+// single datagrams go out as fragments: the frames still leave, whole. Runs
+// in a child with a network namespace of its own, whose loopback gets an MTU
+// of 1000.
+TEST(UdpPort, FramesLargerThanThePathMtuStillLeave) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (unshare(CLONE_NEWNET) != 0) _exit(77);
+    ifreq lo {};
+    std::strcpy(lo.ifr_name, "lo");
+    const int control = socket(AF_INET, SOCK_DGRAM, 0);
+    lo.ifr_mtu = 1000;
+    if (ioctl(control, SIOCSIFMTU, &lo) != 0) _exit(77);
+    lo.ifr_flags = IFF_UP;
+    if (ioctl(control, SIOCSIFFLAGS, &lo) != 0) _exit(77);
+    UdpReceiver receiver;
+    CUdpPort udp;
+    if (!receiver.Open() || udp.Create(SOCK_DGRAM) != 1) _exit(2);
+    const std::vector<std::uint8_t> bytes = Pattern(3 * 1024);
+    if (udp.SendFrames(bytes.data(), 1024, 3, "127.0.0.1", receiver.Port()) != 3) _exit(3);
+    for (int i = 0; i < 3; ++i) {
+      UdpReceiver::Datagram got;
+      if (!receiver.Receive(got)) _exit(4);
+      if (got.bytes != std::vector<std::uint8_t>(bytes.begin() + i * 1024, bytes.begin() + (i + 1) * 1024)) _exit(5);
+    }
+    _exit(udp.m_socket.m_bSegmentRefused ? 0 : 6);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no network namespace of our own here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "2 no socket, 3 not sent, 4 not received, 5 changed, 6 not remembered";
 }

@@ -268,3 +268,40 @@ TEST(SerialPort, ModemLinesOnADriverWithoutThem) {
   EXPECT_EQ(port.GetRING(&state), 0);
   EXPECT_EQ(state, 7);
 }
+
+// The idle time-out runs once per quiet spell that follows a block: not
+// before the first byte, not again until bytes come, not once removed.
+TEST(SerialPort, IdleCallbackRunsOncePerQuietSpell) {
+  struct IdleCollector : Collector {
+    std::atomic<int> idles{0};
+    static void OnIdle(void* context) { static_cast<IdleCollector*>(context)->idles.fetch_add(1); }
+  };
+  PtyPair pty;
+  OPEN_PTY_OR_SKIP(pty);
+  CSerialPort port;
+  ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", 0x1B), 1);
+  IdleCollector collector;
+  port.SetReceiveCallback(&Collector::OnByte, static_cast<Collector*>(&collector));
+  port.SetIdleCallback(&IdleCollector::OnIdle, 5);
+  auto waitUntil = [](auto pred) {
+    for (int i = 0; i < 4000 && !pred(); ++i) std::this_thread::sleep_for(5ms);
+    return pred();
+  };
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(collector.idles.load(), 0) << "no block yet";
+  ASSERT_TRUE(pty.WriteMaster("a", 1));
+  ASSERT_TRUE(waitUntil([&] { return collector.idles.load() == 1; }));
+  const std::uint32_t wakeups = port.GetReaderWakeups();
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(collector.idles.load(), 1);
+  EXPECT_EQ(port.GetReaderWakeups(), wakeups) << "a quiet port does not wake the reader";
+  ASSERT_TRUE(pty.WriteMaster("bc", 2));
+  ASSERT_TRUE(waitUntil([&] { return collector.idles.load() == 2; }));
+
+  port.SetIdleCallback(nullptr, 5);
+  ASSERT_TRUE(pty.WriteMaster("d", 1));
+  ASSERT_TRUE(collector.WaitFor(4));
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(collector.idles.load(), 2);
+  port.Close();
+}

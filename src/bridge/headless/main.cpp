@@ -37,6 +37,7 @@ struct Options {
   std::uint16_t targetPort = 0;
   int frameSize = 256;
   long statsSeconds = 0;
+  long flushIdleMs = 0;
   std::string configDir;
   bool help = false;
 };
@@ -68,6 +69,10 @@ const char kUsage[] =
     "                       (default 2000)\n"
     "  --target ADDR:PORT   target IPv4 address and UDP port (required)\n"
     "  --frame BYTES        frame size: 128, 256, 512 or 1024 (default 256)\n"
+    "  --flush-idle MS      also send the bytes of a partial frame, as one\n"
+    "                       shorter datagram, once no byte has arrived for MS\n"
+    "                       milliseconds, 1 to 10000 (default: never, only\n"
+    "                       whole frames leave)\n"
     "  --stats SECONDS      print 接收量 (bytes received) and 传输帧数 (frames\n"
     "                       sent) every SECONDS seconds; 0 never (default 0)\n"
     "  --config-dir DIR     configuration folder (default: ConfigFile beside\n"
@@ -118,8 +123,8 @@ bool ParseTarget(const std::string& text, Options* options) {
 // The options that take a value, so that an unknown one is reported as
 // unknown before its missing value is.
 bool IsKnownOption(const std::string& name) {
-  static const char* const kNames[] = {"--port",       "--baud",   "--parity", "--data",  "--stop",
-                                       "--local-port", "--target", "--frame",  "--stats", "--config-dir"};
+  static const char* const kNames[] = {"--port",  "--baud",  "--parity",     "--data",      "--stop",      "--local-port",
+                                       "--target", "--frame", "--flush-idle", "--stats", "--config-dir"};
   for (const char* known : kNames) {
     if (name == known) return true;
   }
@@ -208,6 +213,12 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
         return false;
       }
       options->frameSize = static_cast<int>(number);
+    } else if (name == "--flush-idle") {
+      if (!ParseNumber(value, 1, 10000, &number)) {
+        *error = "invalid --flush-idle '" + value + "' (milliseconds, 1 to 10000)";
+        return false;
+      }
+      options->flushIdleMs = number;
     } else if (name == "--stats") {
       if (!ParseDecimal(value, 0, 86400, &number)) {
         *error = "invalid --stats '" + value + "' (seconds, 0 to 86400)";
@@ -271,6 +282,7 @@ int RunBridge(const Options& options) {
   CQuillonDoc doc;
   doc.OnNewDocument();
   doc.SetKeepDisplayText(false);  // nobody shows it
+  doc.SetIdleFlush(static_cast<int>(options.flushIdleMs));
 
   if (!doc.OpenSerial(
           SerialStartParameters(options.port, options.baud, options.parity, options.dataBits, options.stopBits))) {

@@ -214,11 +214,11 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       }
       options->frameSize = static_cast<int>(number);
     } else if (name == "--flush-idle") {
-      if (!ParseNumber(value, 1, 10000, &number)) {
+      if (!ParseDecimal(value, 1, 10000, &number)) {
         *error = "invalid --flush-idle '" + value + "' (milliseconds, 1 to 10000)";
         return false;
       }
-      options->flushIdleMs = number;
+      options->flushIdleMs = static_cast<long>(number);
     } else if (name == "--stats") {
       if (!ParseDecimal(value, 0, 86400, &number)) {
         *error = "invalid --stats '" + value + "' (seconds, 0 to 86400)";

@@ -2,6 +2,7 @@
 
 #include "bridge/quillon_doc.h"
 #include "platform/window/controls.h"
+#include "ui/received_text_pane.h"
 
 const CDialogTemplate& CommandDialogTemplate() {
   static const CDialogTemplate dialog = [] {
@@ -85,12 +86,7 @@ void CCommandDlg::PublishReceived() { m_received.Publish(); }
 
 void CCommandDlg::OnTimer(unsigned nIdEvent) {
   CReceivedText::Tick tick = m_received.TakeTick();
-  if (CEdit* transcript = GetDlgItemAs<CEdit>(IDC_TRANSCRIPT)) {
-    if (tick.bClear) transcript->SetWindowText(std::string());
-    // Always at the end, even when the user has clicked into the text: at the
-    // caret the device's answer would be spliced into earlier lines.
-    if (!tick.text.empty()) transcript->AppendText(tick.text);
-  }
+  if (CEdit* transcript = GetDlgItemAs<CEdit>(IDC_TRANSCRIPT)) ShowReceivedText(*transcript, tick.bClear, tick.text);
   CDialog::OnTimer(nIdEvent);
 }
 

@@ -6,6 +6,8 @@
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/window/data_exchange.h"
+#include "ui/received_text.h"
+#include "ui/received_text_pane.h"
 
 namespace {
 
@@ -206,16 +208,9 @@ void CQuillonView::RefreshDisplay() {
   CQuillonDoc* doc = GetDocument();
   CEdit* pane = GetDlgItemAs<CEdit>(IDC_RECEIVE_PANE);
   if (doc == nullptr || pane == nullptr) return;
-  if (doc->GetDisplayBytes() > RECEIVE_PANE_LIMIT) {
-    doc->ResetDisplayBytes();
-    pane->SetWindowText(std::string());
-  }
-  const std::string text = doc->TakeDisplayText();
-  // Always at the end of the pane, wherever the user has clicked into it:
-  // inserting at the caret would splice new bytes into earlier ones.
-  if (!text.empty()) {
-    pane->AppendText(text);
-  }
+  const bool empty = PastReceivedTextLimit(doc->GetDisplayBytes());
+  if (empty) doc->ResetDisplayBytes();
+  ShowReceivedText(*pane, empty, doc->TakeDisplayText());
 }
 
 void CQuillonView::BuildStatistics(bool bInitial) {

@@ -47,9 +47,6 @@ constexpr unsigned STATS_TIMER = 11111;
 constexpr unsigned STATS_PERIOD_MS = 500;
 constexpr unsigned DISPLAY_TIMER = 22222;
 constexpr unsigned DISPLAY_PERIOD_MS = 200;
-// The receive pane is emptied once more bytes than this have been counted
-// since it was last emptied.
-constexpr std::uint32_t RECEIVE_PANE_LIMIT = 30000;
 
 // Template 101: 506 × 300 dialog units, every control of the form.
 const CDialogTemplate& QuillonViewTemplate();

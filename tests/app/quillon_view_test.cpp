@@ -10,6 +10,7 @@
 #include <QTextCursor>
 
 #include "app_test_support.h"
+#include "ui/received_text.h"
 
 namespace {
 
@@ -277,6 +278,30 @@ TEST_F(MainForm, DisplayRefreshEmptiesThePanePast30000BytesAndAppendsAtTheEnd) {
   // Releasing drops what arrived since the last refresh.
   Click(IDC_CONNECT_SERIAL);
   EXPECT_EQ(Doc()->TakeDisplayText(), "");
+}
+
+// A device faster than the display: far more than 30000 bytes arrive between
+// two ticks. Only the last 30000 display bytes wait, one tick shows exactly
+// them in an emptied pane, and the count and the frames see every byte.
+TEST_F(MainForm, MoreThanThirtyThousandBytesPerTickKeepThePaneAndTheHandOffBounded) {
+  if (!ConnectCom3()) GTEST_SKIP() << "no pseudo-terminal available";
+  View()->KillTimer(DISPLAY_TIMER);  // the ticks are the test's own from here
+  std::string sent;
+  for (int round = 0; round < 2; ++round) {
+    const std::string bytes = Pattern(100000, round * 7);
+    Feed(bytes);
+    sent += bytes;
+    ASSERT_TRUE(WaitFor([&] { return Doc()->GetBytesReceived() == static_cast<int>(sent.size()); }));
+    std::string display;
+    for (std::size_t i = sent.size() - RECEIVED_TEXT_LIMIT; i < sent.size(); ++i) {
+      display.push_back(DisplayCharOf(static_cast<std::uint8_t>(sent[i])));
+    }
+    View()->OnTimer(DISPLAY_TIMER);
+    EXPECT_EQ(PaneText(), display) << "round " << round;
+    EXPECT_EQ(Doc()->GetDisplayBytes(), 0u);
+    EXPECT_EQ(Doc()->TakeDisplayText(), "") << "the tick took it all";
+  }
+  Click(IDC_CONNECT_SERIAL);
 }
 
 TEST_F(MainForm, OpensTheConsoleFromCommandSettingsWhileThePortRuns) {

@@ -19,6 +19,10 @@ const char* const kClosePort = "关闭端口";
 const char* const kSendData = "发送数据";
 const char* const kStopSending = "停止发送";
 
+// The "当前状态" rows of the statistics.
+const char* const kStateOpen = "打开";
+const char* const kStateClosed = "关闭";
+
 const char* const kSerialOpenError = "串口打开错误 请查看该串口是否已被其他应用程序同时打开";
 const char* const kDefaultTargetIp = "192.168.0.1";
 
@@ -220,14 +224,14 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   m_serialStats.RemoveAll();
   m_serialStats.SetString("串口号", PortNameForIndex(Selection(IDC_SERIAL_PORT)));
   m_serialStats.SetString("接收量", fresh ? std::string("0字节") : StrFormat("%d字节", doc->GetBytesReceived()));
-  m_serialStats.SetString("当前状态", "关闭");
+  m_serialStats.SetString("当前状态", SerialStateText());
 
   m_netStats.RemoveAll();
   m_netStats.SetString("本地端口", StrFormat("%d", m_nEditLocalPort));
   m_netStats.SetString("目标端口", StrFormat("%d", m_nEditTargetPort));
   m_netStats.SetString("目标IP", fresh ? std::string() : doc->GetTargetIp());
   m_netStats.SetString("传输帧数", fresh ? std::string("0帧") : StrFormat("%d帧", doc->GetFramesSent()));
-  m_netStats.SetString("当前状态", "关闭");
+  m_netStats.SetString("当前状态", NetworkStateText());
 
   m_stats.RemoveAll();
   if (m_serialStats.GetSize() > 0) {
@@ -238,6 +242,18 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   }
   m_listStats.SetDisplayParameters(m_stats);
   m_listStats.RefreshRows(false);
+}
+
+// The "当前状态" rows follow the buttons, which change only when the port
+// really opened or the network port was started.
+const char* CQuillonView::SerialStateText() const {
+  if (GetDlgItemText(IDC_CONNECT_SERIAL) == kRelease) return kStateOpen;
+  return kStateClosed;
+}
+
+const char* CQuillonView::NetworkStateText() const {
+  if (GetDlgItemText(IDC_START_PORT) == kClosePort) return kStateOpen;
+  return kStateClosed;
 }
 
 int CQuillonView::Selection(int nId) const {

@@ -100,6 +100,9 @@ class CQuillonView : public CFormView {
   // and the target address as a fresh form shows them (zero, empty).
   void BuildStatistics(bool bInitial);
   void RefreshDisplay();
+  // The "当前状态" values: "打开" while connected / started, else "关闭".
+  const char* SerialStateText() const;
+  const char* NetworkStateText() const;
   int Selection(int nId) const;
   void SetSelection(int nId, int nIndex);
   void EnableControl(int nId, bool bEnable);

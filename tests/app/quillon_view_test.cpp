@@ -98,9 +98,12 @@ TEST_F(MainForm, ConnectsAMappedPortShowsItsBytesAndReleasesIt) {
   // Timer 11111 shows the counts.
   EXPECT_TRUE(WaitFor([&] { return StatValue(2) == "7字节"; })) << StatValue(2);
   EXPECT_EQ(StatValue(1), "COM3");
+  EXPECT_EQ(StatValue(3), "打开") << "the serial row's state while connected";
+  EXPECT_EQ(StatValue(9), "关闭") << "the network port is not started";
 
   Click(IDC_CONNECT_SERIAL);
   EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "连接串口");
+  EXPECT_TRUE(WaitFor([&] { return StatValue(3) == "关闭"; })) << StatValue(3);
   for (int id : {IDC_SERIAL_PORT, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS}) {
     EXPECT_TRUE(Enabled(id)) << "list " << id;
   }
@@ -223,6 +226,7 @@ TEST_F(MainForm, ForwardsExactFramesToTheReceiverAndKeepsGoingAfterClosePort) {
   UdpReceiver::Datagram extra;
   EXPECT_FALSE(receiver.ReceiveFor(extra, 300)) << "44 bytes wait for the rest of their frame";
   EXPECT_TRUE(WaitFor([&] { return StatValue(8) == "2帧" && StatValue(7) == "127.0.0.1"; })) << StatValue(8);
+  EXPECT_EQ(StatValue(9), "打开") << "the network row's state while started";
 
   // Forwarding off: bytes are shown but never framed.
   Click(IDC_SEND_DATA);
@@ -236,6 +240,7 @@ TEST_F(MainForm, ForwardsExactFramesToTheReceiverAndKeepsGoingAfterClosePort) {
   Click(IDC_SEND_DATA);
   Click(IDC_START_PORT);
   EXPECT_EQ(Caption(IDC_START_PORT), "启动端口");
+  EXPECT_TRUE(WaitFor([&] { return StatValue(9) == "关闭"; })) << StatValue(9);
   EXPECT_FALSE(Enabled(IDC_SEND_DATA));
   EXPECT_EQ(Caption(IDC_SEND_DATA), "停止发送");
   const std::string more = Pattern(84, 7);

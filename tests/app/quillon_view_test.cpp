@@ -10,6 +10,7 @@
 #include <QTextCursor>
 
 #include "app_test_support.h"
+#include "platform/window/qt/qt_ip_address.h"
 #include "ui/received_text.h"
 
 namespace {
@@ -283,6 +284,37 @@ TEST_F(MainForm, DisplayRefreshEmptiesThePanePast30000BytesAndAppendsAtTheEnd) {
   // Releasing drops what arrived since the last refresh.
   Click(IDC_CONNECT_SERIAL);
   EXPECT_EQ(Doc()->TakeDisplayText(), "");
+}
+
+// Typed with the keyboard, from an empty control and over the default, the
+// address is exactly what was typed: the dot after a full field does not skip
+// the next one. Target port 1024 keeps the network port without a socket, and
+// nothing is connected or forwarded: these addresses are only read back.
+TEST_F(MainForm, AnAddressTypedWithTheKeyboardIsTheTargetExactly) {
+  Type(IDC_TARGET_PORT, "1024");
+  FrameWidget()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(FrameWidget()));
+  auto* address = static_cast<QuillonIpAddressEdit*>(Control(IDC_TARGET_IP));
+  ASSERT_NE(address, nullptr);
+  for (const std::string typed : {"127.0.0.1", "10.1.2.3", "192.168.1.100"}) {
+    for (const bool overDefault : {false, true}) {
+      if (overDefault) {
+        View()->m_ipTarget.SetAddress(192, 168, 0, 1);
+      } else {
+        View()->m_ipTarget.ClearAddress();
+      }
+      QTest::mouseDClick(address->FieldEdit(0), Qt::LeftButton);  // selects the field's digits
+      for (char c : typed) {
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), c);
+      }
+      Click(IDC_START_PORT);
+      EXPECT_EQ(Doc()->GetTargetIp(), typed) << (overDefault ? "over the default" : "from empty");
+      EXPECT_FALSE(SocketOpen());
+      Click(IDC_START_PORT);  // "关闭端口": the address can be typed again
+    }
+  }
+  EXPECT_EQ(Doc()->m_bForwarding.load(), 0);
 }
 
 // A device faster than the display: far more than 30000 bytes arrive between

@@ -74,6 +74,25 @@ TEST_F(MainForm, StartsWithTheDefaultSelectionsAddressButtonsAndStatistics) {
   EXPECT_EQ(form.controls.back().strText, "Ver:1.1");
 }
 
+// Every text of the form whole, at start-up and with each value of each
+// list selected (the dialog-unit geometry stays; the font and the combo
+// boxes' arrow leave the texts the room they had in the classic font).
+TEST_F(MainForm, EveryTextFitsItsControlWithEveryListValueSelected) {
+  QWidget* form = WidgetOf(*View());
+  EXPECT_EQ(ClippedTexts(form), std::vector<std::string>{});
+  for (int id : {IDC_SERIAL_PORT, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS, IDC_FRAME_SIZE}) {
+    auto* list = qobject_cast<QComboBox*>(Control(id));
+    for (int i = 0; i < list->count(); ++i) {
+      list->setCurrentIndex(i);
+      EXPECT_EQ(ClippedTexts(list->parentWidget()), std::vector<std::string>{}) << "list " << id << " item " << i;
+    }
+  }
+  // The widest values the edits and the address may hold.
+  View()->SetDlgItemText(IDC_LOCAL_PORT, "65535");
+  View()->m_ipTarget.SetAddress(255, 255, 255, 255);
+  EXPECT_EQ(ClippedTexts(form), std::vector<std::string>{});
+}
+
 TEST_F(MainForm, ConnectsAMappedPortShowsItsBytesAndReleasesIt) {
   Select(IDC_PARITY, 1);   // 奇校验
   Select(IDC_DATA_BITS, 1);  // 7

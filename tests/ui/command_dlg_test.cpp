@@ -90,6 +90,10 @@ TEST_F(CommandConsole, OpensWithItsControlsAndTheHistoryNewestFirst) {
     for (int i = 0; i < combo->count(); ++i) items.push_back(QStringToGbk(combo->itemText(i)));
     EXPECT_EQ(items, (std::vector<std::string>{"AT+GMR", "设置", "ATI"}));
     EXPECT_EQ(Console().GetDlgItemText(IDC_COMMAND), "") << "the edit field starts empty";
+    // Every fixed text shows whole, and so does a history entry in the field.
+    EXPECT_EQ(ClippedTexts(&dialog), std::vector<std::string>{});
+    combo->setEditText(combo->itemText(0));
+    EXPECT_EQ(ClippedTexts(&dialog), std::vector<std::string>{});
     QTest::mouseClick(Widget(IDCANCEL), Qt::LeftButton);
   });
 }

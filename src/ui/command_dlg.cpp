@@ -56,6 +56,12 @@ CCommandDlg::CCommandDlg(CWnd* pParent, CQuillonDoc* pDoc, CDeviceBase* pDevice)
 CCommandDlg::~CCommandDlg() = default;
 
 int CCommandDlg::DoModal() {
+  if (IsWindowCreated()) {
+    // A second request while the console runs: it stays up and keeps
+    // receiving, so the flag is left as it is.
+    SetFocus();
+    return IDCANCEL;
+  }
   int result = CDialog::DoModal();
   // Also when no window could be made: the document must not keep feeding a
   // console that is not there.

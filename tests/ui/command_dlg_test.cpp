@@ -162,6 +162,11 @@ TEST_F(CommandConsole, EachWayOfClosingClearsTheDocumentsFlag) {
     bool closed = false;
     const int result = RunConsole([&](QDialog& dialog) {
       EXPECT_EQ(m_doc->m_bCommandOpen.load(), 1);
+      // Asked to open again while it is up: it stays, and so does the flag
+      // that feeds it bytes.
+      EXPECT_EQ(Console().DoModal(), IDCANCEL);
+      EXPECT_TRUE(dialog.isVisible());
+      EXPECT_EQ(m_doc->m_bCommandOpen.load(), 1);
       ways[i](dialog);
       flagAfter = m_doc->m_bCommandOpen.load();
       closed = !dialog.isVisible();

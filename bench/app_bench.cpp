@@ -380,6 +380,7 @@ int main(int argc, char** argv) {
     return RunProgramAndClose(argv[2], static_cast<unsigned>(std::atoi(argv[3])), std::atoi(argv[4]));
   }
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is known
 
   int master = -1;
   int slave = -1;

@@ -6,14 +6,14 @@
 
 #include "platform/config_dir.h"
 #include "platform/message_box.h"
+#include "bridge/received_text.h"
 
 namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
 
-// What the receive pane shows for a byte: printable ASCII and 0x7F as they
-// are, everything else as a full stop.
-inline char DisplayForm(std::uint8_t b) { return (b >= 0x20 && b <= 0x7F) ? static_cast<char>(b) : '.'; }
+// What the receive pane shows for a byte: the console's rule.
+inline char DisplayForm(std::uint8_t b) { return DisplayCharOf(b); }
 
 }  // namespace
 
@@ -172,8 +172,11 @@ void CQuillonDoc::DiscardFrame() {
 void CQuillonDoc::PublishDisplayText() {
   if (m_nReaderDisplayLength == 0) return;
   {
+    // Only the last RECEIVED_TEXT_LIMIT bytes wait: the pane would empty
+    // itself before showing more, and a flood must not grow this text (nor
+    // the UI thread's work per tick) with the line speed.
     std::lock_guard<std::mutex> display(m_displayLock);
-    m_strDisplayText.append(m_readerDisplay, m_nReaderDisplayLength);
+    AppendWaitingText(m_strDisplayText, m_readerDisplay, m_nReaderDisplayLength);
   }
   m_nReaderDisplayLength = 0;
 }

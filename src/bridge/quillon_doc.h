@@ -115,7 +115,8 @@ class CQuillonDoc : public CDocument {
   std::string GetTargetIp() const;
   std::uint16_t GetTargetPort() const;
 
-  // Takes and empties the pending display text in one step. UI thread.
+  // Takes and empties the pending display text in one step: at most the last
+  // RECEIVED_TEXT_LIMIT display bytes. UI thread.
   std::string TakeDisplayText();
   // Empties the pending display text (a released port's text is dropped).
   void EmptyDisplayText();
@@ -155,7 +156,9 @@ class CQuillonDoc : public CDocument {
   // m_bFrameResetRequested so that it cannot be lost to a concurrent byte.
   std::atomic<std::int32_t> m_nFrameFill{0};
   std::uint8_t m_frame[FRAME_BUFFER_SIZE] = {};  // reader thread only
-  std::string m_strDisplayText;                  // guarded by m_displayLock
+  // Guarded by m_displayLock; holds at most the last RECEIVED_TEXT_LIMIT
+  // display bytes (older waiting text is dropped from the display only).
+  std::string m_strDisplayText;
   std::atomic<std::int32_t> m_nFramesSent{0};
   std::atomic<std::int32_t> m_nBytesReceived{0};
   std::atomic<std::uint32_t> m_nDisplayBytes{0};

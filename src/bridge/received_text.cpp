@@ -1,5 +1,15 @@
 #include "bridge/received_text.h"
 
+void AppendWaitingText(std::string& waiting, const char* data, std::size_t n) {
+  if (n >= RECEIVED_TEXT_LIMIT) {
+    waiting.assign(data + (n - RECEIVED_TEXT_LIMIT), RECEIVED_TEXT_LIMIT);
+    return;
+  }
+  const std::size_t keep = RECEIVED_TEXT_LIMIT - n;
+  if (waiting.size() > keep) waiting.erase(0, waiting.size() - keep);
+  waiting.append(data, n);
+}
+
 CReceivedText::CReceivedText() = default;
 
 void CReceivedText::Open() {
@@ -25,7 +35,7 @@ void CReceivedText::Publish() {
   if (m_nStagedBytes == 0) return;
   {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (m_nStagedEpoch == m_nOpenEpoch.load(std::memory_order_relaxed)) m_strPending.append(m_staged, m_nStagedLength);
+    if (m_nStagedEpoch == m_nOpenEpoch.load(std::memory_order_relaxed)) AppendWaitingText(m_strPending, m_staged, m_nStagedLength);
     m_nShownBytes += m_nStagedBytes;
   }
   m_nStagedLength = 0;
@@ -35,7 +45,7 @@ void CReceivedText::Publish() {
 CReceivedText::Tick CReceivedText::TakeTick() {
   Tick tick;
   std::lock_guard<std::mutex> guard(m_lock);
-  if (m_nShownBytes > CLEAR_AFTER_BYTES) {
+  if (PastReceivedTextLimit(m_nShownBytes)) {
     m_nShownBytes = 0;
     tick.bClear = true;
   }

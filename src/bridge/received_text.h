@@ -19,11 +19,28 @@
 
 #include "device/serial_port.h"
 
+// The rules that the receive pane and the console's transcript share.
+//
+// What a received byte looks like on screen: 0x20..0x7F (0x7F included) as
+// itself, every other byte as a full stop.
+inline char DisplayCharOf(std::uint8_t b) { return (b >= 0x20 && b <= 0x7F) ? static_cast<char>(b) : '.'; }
+
+// A pane is emptied at the first tick after more than this many bytes have
+// been received since it was last emptied; it therefore never shows more text
+// than this, and the text waiting for it is kept to the same size.
+constexpr std::uint32_t RECEIVED_TEXT_LIMIT = 30000;
+inline bool PastReceivedTextLimit(std::uint32_t nCounted) { return nCounted > RECEIVED_TEXT_LIMIT; }
+
+// Appends n bytes to text that waits for a pane, keeping only its last
+// RECEIVED_TEXT_LIMIT bytes: whatever arrives faster than the pane shows it,
+// the oldest waiting text is what gets dropped (from the display only).
+void AppendWaitingText(std::string& waiting, const char* data, std::size_t n);
+
 class CReceivedText {
  public:
   // The transcript is emptied at the first tick after more than this many
   // bytes have been received since it was last emptied.
-  static constexpr std::uint32_t CLEAR_AFTER_BYTES = 30000;
+  static constexpr std::uint32_t CLEAR_AFTER_BYTES = RECEIVED_TEXT_LIMIT;
   // Staged text is handed over at the latest when it reaches the size of one
   // read block, so a caller that never publishes still gets the text shown in
   // pieces.
@@ -50,13 +67,12 @@ class CReceivedText {
     if (epoch == 0) return;
     if (epoch != m_nStagedEpoch) StartEpoch(epoch);
     ++m_nStagedBytes;
-    unsigned char c = static_cast<unsigned char>(byte & 0xFF);
-    if (c < 0x20 || c > 0x7F) c = '.';
+    const char c = DisplayCharOf(static_cast<std::uint8_t>(byte & 0xFF));
     if (c == '$') {
       m_staged[m_nStagedLength++] = '\r';
       m_staged[m_nStagedLength++] = '\n';
     }
-    m_staged[m_nStagedLength++] = static_cast<char>(c);
+    m_staged[m_nStagedLength++] = c;
     if (m_nStagedLength >= PUBLISH_AT) Publish();
   }
   // Reader thread, after the last byte of a block (or any thread once the
@@ -70,7 +86,8 @@ class CReceivedText {
   };
   // UI thread, once per display tick: whether the transcript is to be
   // emptied (more than CLEAR_AFTER_BYTES since it last was; the count starts
-  // again at 0), and all pending text, which is emptied.
+  // again at 0), and the pending text (at most its last RECEIVED_TEXT_LIMIT
+  // bytes), which is emptied.
   Tick TakeTick();
 
   // Bytes counted since the transcript was last emptied. Any thread.
@@ -82,7 +99,7 @@ class CReceivedText {
   std::uint32_t m_nLastEpoch = 0;  // UI thread
 
   mutable std::mutex m_lock;
-  std::string m_strPending;         // guarded by m_lock
+  std::string m_strPending;         // guarded by m_lock; at most RECEIVED_TEXT_LIMIT bytes
   std::uint32_t m_nShownBytes = 0;  // guarded by m_lock
 
   // Reader thread: what an earlier opening staged is counted, not shown.

@@ -1,6 +1,7 @@
 #include "ui/command_dlg.h"
 
 #include "platform/window/controls.h"
+#include "ui/received_text_pane.h"
 
 const CDialogTemplate& CommandDialogTemplate() {
   static const CDialogTemplate dialog = [] {
@@ -35,6 +36,12 @@ CCommandDlg::CCommandDlg(CCommandConsole& console, CWnd* pParent)
 CCommandDlg::~CCommandDlg() = default;
 
 int CCommandDlg::DoModal() {
+  if (IsWindowCreated()) {
+    // A second request while the console runs: it stays up and keeps
+    // receiving, so the flag is left as it is.
+    SetFocus();
+    return IDCANCEL;
+  }
   int result = CDialog::DoModal();
   // Also when no window could be made: the document must not keep feeding a
   // console that is not there.
@@ -62,12 +69,7 @@ int CCommandDlg::OnInitDialog() {
 
 void CCommandDlg::OnTimer(unsigned nIdEvent) {
   CReceivedText::Tick tick = m_console.TakeTick();
-  if (CEdit* transcript = GetDlgItemAs<CEdit>(IDC_TRANSCRIPT)) {
-    if (tick.bClear) transcript->SetWindowText(std::string());
-    // Always at the end, even when the user has clicked into the text: at the
-    // caret the device's answer would be spliced into earlier lines.
-    if (!tick.text.empty()) transcript->AppendText(tick.text);
-  }
+  if (CEdit* transcript = GetDlgItemAs<CEdit>(IDC_TRANSCRIPT)) ShowReceivedText(*transcript, tick.bClear, tick.text);
   CDialog::OnTimer(nIdEvent);
 }
 

@@ -37,7 +37,8 @@ class CCommandDlg : public CDialog {
   ~CCommandDlg() override;
 
   // Runs the console; afterwards, however its window went (or when none
-  // could be made), the document's m_bCommandOpen is 0.
+  // could be made), the document's m_bCommandOpen is 0. While the console
+  // is already up, only gives it the focus (the flag stays 1).
   int DoModal() override;
 
   CCommandConsole& GetConsole() const { return m_console; }

@@ -7,7 +7,9 @@
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/window/data_exchange.h"
+#include "bridge/received_text.h"
 #include "ui/command_dlg.h"
+#include "ui/received_text_pane.h"
 
 namespace {
 
@@ -18,6 +20,10 @@ const char* const kStartPort = "启动端口";
 const char* const kClosePort = "关闭端口";
 const char* const kSendData = "发送数据";
 const char* const kStopSending = "停止发送";
+
+// The "当前状态" rows of the statistics.
+const char* const kStateOpen = "打开";
+const char* const kStateClosed = "关闭";
 
 const char* const kSerialOpenError = "串口打开错误 请查看该串口是否已被其他应用程序同时打开";
 const char* const kDefaultTargetIp = "192.168.0.1";
@@ -130,10 +136,16 @@ void CQuillonView::OnConnectSerial() {
 void CQuillonView::OnCommandSettings() {
   CQuillonDoc* doc = GetDocument();
   if (doc == nullptr) return;
+  if (m_pConsoleWindow != nullptr) {
+    m_pConsoleWindow->SetFocus();
+    return;
+  }
   doc->m_bCommandOpen.store(1);
   // Returns when the console closes; the console clears the flag itself.
   CCommandDlg dialog(doc->m_commandDialog);
+  m_pConsoleWindow = &dialog;
   dialog.DoModal();
+  m_pConsoleWindow = nullptr;
 }
 
 void CQuillonView::OnStartPort() {
@@ -201,16 +213,9 @@ void CQuillonView::RefreshDisplay() {
   CQuillonDoc* doc = GetDocument();
   CEdit* pane = GetDlgItemAs<CEdit>(IDC_RECEIVE_PANE);
   if (doc == nullptr || pane == nullptr) return;
-  if (doc->GetDisplayBytes() > RECEIVE_PANE_LIMIT) {
-    doc->ResetDisplayBytes();
-    pane->SetWindowText(std::string());
-  }
-  const std::string text = doc->TakeDisplayText();
-  // Always at the end of the pane, wherever the user has clicked into it:
-  // inserting at the caret would splice new bytes into earlier ones.
-  if (!text.empty()) {
-    pane->AppendText(text);
-  }
+  const bool empty = PastReceivedTextLimit(doc->GetDisplayBytes());
+  if (empty) doc->ResetDisplayBytes();
+  ShowReceivedText(*pane, empty, doc->TakeDisplayText());
 }
 
 void CQuillonView::BuildStatistics(bool bInitial) {
@@ -220,14 +225,14 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   m_serialStats.RemoveAll();
   m_serialStats.SetString("串口号", PortNameForIndex(Selection(IDC_SERIAL_PORT)));
   m_serialStats.SetString("接收量", fresh ? std::string("0字节") : StrFormat("%d字节", doc->GetBytesReceived()));
-  m_serialStats.SetString("当前状态", "关闭");
+  m_serialStats.SetString("当前状态", SerialStateText());
 
   m_netStats.RemoveAll();
   m_netStats.SetString("本地端口", StrFormat("%d", m_nEditLocalPort));
   m_netStats.SetString("目标端口", StrFormat("%d", m_nEditTargetPort));
   m_netStats.SetString("目标IP", fresh ? std::string() : doc->GetTargetIp());
   m_netStats.SetString("传输帧数", fresh ? std::string("0帧") : StrFormat("%d帧", doc->GetFramesSent()));
-  m_netStats.SetString("当前状态", "关闭");
+  m_netStats.SetString("当前状态", NetworkStateText());
 
   m_stats.RemoveAll();
   if (m_serialStats.GetSize() > 0) {
@@ -238,6 +243,18 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   }
   m_listStats.SetDisplayParameters(m_stats);
   m_listStats.RefreshRows(false);
+}
+
+// The "当前状态" rows follow the buttons, which change only when the port
+// really opened or the network port was started.
+const char* CQuillonView::SerialStateText() const {
+  if (GetDlgItemText(IDC_CONNECT_SERIAL) == kRelease) return kStateOpen;
+  return kStateClosed;
+}
+
+const char* CQuillonView::NetworkStateText() const {
+  if (GetDlgItemText(IDC_START_PORT) == kClosePort) return kStateOpen;
+  return kStateClosed;
 }
 
 int CQuillonView::Selection(int nId) const {

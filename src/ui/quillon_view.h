@@ -48,9 +48,6 @@ constexpr unsigned STATS_TIMER = 11111;
 constexpr unsigned STATS_PERIOD_MS = 500;
 constexpr unsigned DISPLAY_TIMER = 22222;
 constexpr unsigned DISPLAY_PERIOD_MS = 200;
-// The receive pane is emptied once more bytes than this have been counted
-// since it was last emptied.
-constexpr std::uint32_t RECEIVE_PANE_LIMIT = 30000;
 
 // Template 101: 506 × 300 dialog units, every control of the form.
 const CDialogTemplate& QuillonViewTemplate();
@@ -66,6 +63,8 @@ const std::vector<std::string>& FrameSizeItems();
 int FrameSizeForIndex(int nIndex);
 // The text the port list's selection names: "COM%d" with nIndex + 1.
 std::string PortNameForIndex(int nIndex);
+
+class CCommandDlg;
 
 class CQuillonView : public CFormView {
  public:
@@ -111,6 +110,9 @@ class CQuillonView : public CFormView {
   // and the target address as a fresh form shows them (zero, empty).
   void BuildStatistics(bool bInitial);
   void RefreshDisplay();
+  // The "当前状态" values: "打开" while connected / started, else "关闭".
+  const char* SerialStateText() const;
+  const char* NetworkStateText() const;
   int Selection(int nId) const;
   void SetSelection(int nId, int nIndex);
   void EnableControl(int nId, bool bEnable);
@@ -118,4 +120,8 @@ class CQuillonView : public CFormView {
   void EnableNetworkSettings(bool bEnable);
 
   CQuillonDoc* m_pDocument = nullptr;
+  // The console window while it is up (it lives on OnCommandSettings' stack):
+  // a second request only gives it the focus, and leaves the document's
+  // console-open flag alone.
+  CCommandDlg* m_pConsoleWindow = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <sys/file.h>
 
 #include <QComboBox>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QKeySequence>
 #include <QMenuBar>
@@ -14,6 +15,8 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -137,6 +140,69 @@ TEST_F(Shell, CtrlNResetsTheDocumentAndTheSelectionsButKeepsPortAndCaptions) {
   // The port still delivers, counted from zero.
   Feed("67");
   EXPECT_TRUE(WaitFor([&] { return StatValue(2) == "2字节"; })) << StatValue(2);
+  EXPECT_TRUE(m_messages.empty());
+}
+
+// The console opened and closed hundreds of times by each of its three ways
+// (its button, Escape, the close box), by a click and by the space bar on
+// "命令设置", with Enter pressed as it comes up, bytes flowing all the while
+// and Ctrl+N between cycles: every opening shows the window, every closing
+// ends it and clears the flag, and the next opening works.
+TEST_F(Shell, TheConsoleNeverGetsStuckOverHundredsOfOpeningsAndClosings) {
+  if (!ConnectCom3()) GTEST_SKIP() << "no pseudo-terminal available";
+  const int master = m_pty.master;
+  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+  std::atomic<bool> stop{false};
+  std::thread device([&] {
+    const std::string sentence = "$GPGGA,081203.20,3954.8410,N,11623.4120,E,1,08,0.9,48.2,M,-8.2,M,,*48\r\n";
+    while (!stop.load()) {
+      if (write(master, sentence.data(), sentence.size()) < 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+  });
+
+  CCommandDlg& console = Doc()->m_commandDialog;
+  auto* settings = qobject_cast<QPushButton*>(Control(IDC_COMMAND_SETTINGS));
+  const std::vector<std::function<void(QDialog&)>> ways = {
+      [&](QDialog&) { QTest::mouseClick(WidgetOf(*console.GetDlgItem(IDCANCEL)), Qt::LeftButton); },
+      [&](QDialog& dialog) { QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape); },
+      [&](QDialog& dialog) { dialog.close(); },
+  };
+  constexpr int kCycles = 600;
+  for (int cycle = 0; cycle < kCycles; ++cycle) {
+    int shown = 0;
+    bool transcriptShowedBytes = false;
+    m_onDialog = [&](QDialog& dialog) {
+      ++shown;
+      EXPECT_EQ(Doc()->m_bCommandOpen.load(), 1);
+      // Enter as the window comes up: the send button's command.
+      QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Return);
+      if (cycle % 60 == 0) {
+        CEdit* transcript = console.GetDlgItemAs<CEdit>(IDC_TRANSCRIPT);
+        transcriptShowedBytes = WaitFor([&] { return transcript->GetWindowText().find("$GPGGA") != std::string::npos; });
+      } else {
+        QCoreApplication::processEvents();
+      }
+      ways[static_cast<std::size_t>(cycle) % ways.size()](dialog);
+    };
+    if (cycle % 2 == 0) {
+      Click(IDC_COMMAND_SETTINGS);
+    } else {
+      settings->setFocus();
+      QTest::keyClick(settings, Qt::Key_Space);
+    }
+    ASSERT_EQ(shown, 1) << "cycle " << cycle;
+    ASSERT_EQ(Doc()->m_bCommandOpen.load(), 0) << "cycle " << cycle;
+    ASSERT_FALSE(console.IsWindowCreated()) << "cycle " << cycle;
+    if (cycle % 60 == 0) EXPECT_TRUE(transcriptShowedBytes) << "cycle " << cycle;
+    if (cycle % 10 == 9) {
+      Key(Qt::Key_N, Qt::ControlModifier);
+      ASSERT_EQ(Caption(IDC_CONNECT_SERIAL), "释放串口");
+    }
+  }
+  m_onDialog = nullptr;
+  stop.store(true);
+  device.join();
   EXPECT_TRUE(m_messages.empty());
 }
 

@@ -10,6 +10,8 @@
 #include <QTextCursor>
 
 #include "app_test_support.h"
+#include "platform/window/qt/qt_ip_address.h"
+#include "bridge/received_text.h"
 
 namespace {
 
@@ -83,6 +85,25 @@ TEST_F(MainForm, StartsWithTheDefaultSelectionsAddressButtonsAndStatistics) {
   EXPECT_EQ(form.controls.back().strText, "Ver:1.1");
 }
 
+// Every text of the form whole, at start-up and with each value of each
+// list selected (the dialog-unit geometry stays; the font and the combo
+// boxes' arrow leave the texts the room they had in the classic font).
+TEST_F(MainForm, EveryTextFitsItsControlWithEveryListValueSelected) {
+  QWidget* form = WidgetOf(*View());
+  EXPECT_EQ(ClippedTexts(form), std::vector<std::string>{});
+  for (int id : {IDC_SERIAL_PORT, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS, IDC_FRAME_SIZE}) {
+    auto* list = qobject_cast<QComboBox*>(Control(id));
+    for (int i = 0; i < list->count(); ++i) {
+      list->setCurrentIndex(i);
+      EXPECT_EQ(ClippedTexts(list->parentWidget()), std::vector<std::string>{}) << "list " << id << " item " << i;
+    }
+  }
+  // The widest values the edits and the address may hold.
+  View()->SetDlgItemText(IDC_LOCAL_PORT, "65535");
+  View()->m_ipTarget.SetAddress(255, 255, 255, 255);
+  EXPECT_EQ(ClippedTexts(form), std::vector<std::string>{});
+}
+
 TEST_F(MainForm, ConnectsAMappedPortShowsItsBytesAndReleasesIt) {
   Select(IDC_PARITY, 1);   // 奇校验
   Select(IDC_DATA_BITS, 1);  // 7
@@ -108,9 +129,12 @@ TEST_F(MainForm, ConnectsAMappedPortShowsItsBytesAndReleasesIt) {
   // Timer 11111 shows the counts.
   EXPECT_TRUE(WaitFor([&] { return StatValue(2) == "7字节"; })) << StatValue(2);
   EXPECT_EQ(StatValue(1), "COM3");
+  EXPECT_EQ(StatValue(3), "打开") << "the serial row's state while connected";
+  EXPECT_EQ(StatValue(9), "关闭") << "the network port is not started";
 
   Click(IDC_CONNECT_SERIAL);
   EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "连接串口");
+  EXPECT_TRUE(WaitFor([&] { return StatValue(3) == "关闭"; })) << StatValue(3);
   for (int id : {IDC_SERIAL_PORT, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS}) {
     EXPECT_TRUE(Enabled(id)) << "list " << id;
   }
@@ -233,6 +257,7 @@ TEST_F(MainForm, ForwardsExactFramesToTheReceiverAndKeepsGoingAfterClosePort) {
   UdpReceiver::Datagram extra;
   EXPECT_FALSE(receiver.ReceiveFor(extra, 300)) << "44 bytes wait for the rest of their frame";
   EXPECT_TRUE(WaitFor([&] { return StatValue(8) == "2帧" && StatValue(7) == "127.0.0.1"; })) << StatValue(8);
+  EXPECT_EQ(StatValue(9), "打开") << "the network row's state while started";
 
   // Forwarding off: bytes are shown but never framed.
   Click(IDC_SEND_DATA);
@@ -246,6 +271,7 @@ TEST_F(MainForm, ForwardsExactFramesToTheReceiverAndKeepsGoingAfterClosePort) {
   Click(IDC_SEND_DATA);
   Click(IDC_START_PORT);
   EXPECT_EQ(Caption(IDC_START_PORT), "启动端口");
+  EXPECT_TRUE(WaitFor([&] { return StatValue(9) == "关闭"; })) << StatValue(9);
   EXPECT_FALSE(Enabled(IDC_SEND_DATA));
   EXPECT_EQ(Caption(IDC_SEND_DATA), "停止发送");
   const std::string more = Pattern(84, 7);
@@ -288,6 +314,61 @@ TEST_F(MainForm, DisplayRefreshEmptiesThePanePast30000BytesAndAppendsAtTheEnd) {
   // Releasing drops what arrived since the last refresh.
   Click(IDC_CONNECT_SERIAL);
   EXPECT_EQ(Doc()->TakeDisplayText(), "");
+}
+
+// Typed with the keyboard, from an empty control and over the default, the
+// address is exactly what was typed: the dot after a full field does not skip
+// the next one. Target port 1024 keeps the network port without a socket, and
+// nothing is connected or forwarded: these addresses are only read back.
+TEST_F(MainForm, AnAddressTypedWithTheKeyboardIsTheTargetExactly) {
+  Type(IDC_TARGET_PORT, "1024");
+  FrameWidget()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(FrameWidget()));
+  auto* address = static_cast<QuillonIpAddressEdit*>(Control(IDC_TARGET_IP));
+  ASSERT_NE(address, nullptr);
+  for (const std::string typed : {"127.0.0.1", "10.1.2.3", "192.168.1.100"}) {
+    for (const bool overDefault : {false, true}) {
+      if (overDefault) {
+        View()->m_ipTarget.SetAddress(192, 168, 0, 1);
+      } else {
+        View()->m_ipTarget.ClearAddress();
+      }
+      QTest::mouseDClick(address->FieldEdit(0), Qt::LeftButton);  // selects the field's digits
+      for (char c : typed) {
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), c);
+      }
+      Click(IDC_START_PORT);
+      EXPECT_EQ(Doc()->GetTargetIp(), typed) << (overDefault ? "over the default" : "from empty");
+      EXPECT_FALSE(SocketOpen());
+      Click(IDC_START_PORT);  // "关闭端口": the address can be typed again
+    }
+  }
+  EXPECT_EQ(Doc()->m_bForwarding.load(), 0);
+}
+
+// A device faster than the display: far more than 30000 bytes arrive between
+// two ticks. Only the last 30000 display bytes wait, one tick shows exactly
+// them in an emptied pane, and the count and the frames see every byte.
+TEST_F(MainForm, MoreThanThirtyThousandBytesPerTickKeepThePaneAndTheHandOffBounded) {
+  if (!ConnectCom3()) GTEST_SKIP() << "no pseudo-terminal available";
+  View()->KillTimer(DISPLAY_TIMER);  // the ticks are the test's own from here
+  std::string sent;
+  for (int round = 0; round < 2; ++round) {
+    const std::string bytes = Pattern(100000, round * 7);
+    Feed(bytes);
+    sent += bytes;
+    ASSERT_TRUE(WaitFor([&] { return Doc()->GetBytesReceived() == static_cast<int>(sent.size()); }));
+    std::string display;
+    for (std::size_t i = sent.size() - RECEIVED_TEXT_LIMIT; i < sent.size(); ++i) {
+      display.push_back(DisplayCharOf(static_cast<std::uint8_t>(sent[i])));
+    }
+    View()->OnTimer(DISPLAY_TIMER);
+    EXPECT_EQ(PaneText(), display) << "round " << round;
+    EXPECT_EQ(Doc()->GetDisplayBytes(), 0u);
+    EXPECT_EQ(Doc()->TakeDisplayText(), "") << "the tick took it all";
+  }
+  Click(IDC_CONNECT_SERIAL);
 }
 
 TEST_F(MainForm, OpensTheConsoleFromCommandSettingsWhileThePortRuns) {

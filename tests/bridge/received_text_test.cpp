@@ -73,6 +73,35 @@ TEST(ReceivedText, EmptiesTheTranscriptOnlyPastThirtyThousandBytes) {
   EXPECT_FALSE(text.TakeTick().bClear);
 }
 
+// A flood between two ticks: only the last 30000 bytes of text wait, however
+// many arrive, and the count (which empties the transcript) still sees all.
+TEST(ReceivedText, KeepsOnlyTheLastThirtyThousandBytesWaitingForATick) {
+  CReceivedText text;
+  text.Open();
+  std::string expected;
+  for (int i = 0; i < 100000; ++i) {
+    const char c = static_cast<char>('a' + i % 23);
+    text.Append(static_cast<unsigned char>(c));
+    expected.push_back(c);
+    if (i % 4000 == 0) text.Publish();
+  }
+  text.Publish();
+  EXPECT_EQ(text.GetShownBytes(), 100000u);
+  CReceivedText::Tick tick = text.TakeTick();
+  EXPECT_TRUE(tick.bClear);
+  EXPECT_EQ(tick.text, expected.substr(expected.size() - RECEIVED_TEXT_LIMIT));
+
+  std::string waiting = "old";
+  AppendWaitingText(waiting, "new", 3);
+  EXPECT_EQ(waiting, "oldnew");
+  const std::string big(RECEIVED_TEXT_LIMIT + 5, 'x');
+  AppendWaitingText(waiting, big.data(), big.size());
+  EXPECT_EQ(waiting, std::string(RECEIVED_TEXT_LIMIT, 'x'));
+  AppendWaitingText(waiting, "yz", 2);
+  EXPECT_EQ(waiting.size(), RECEIVED_TEXT_LIMIT);
+  EXPECT_EQ(waiting.substr(waiting.size() - 3), "xyz");
+}
+
 TEST(ReceivedText, HandsOverLongRunsWithoutWaitingForTheBlockEnd) {
   CReceivedText text;
   text.Open();
@@ -88,15 +117,23 @@ TEST(ReceivedText, ReaderAndDisplayTimerShareTheTextSafely) {
   constexpr int kBlocks = 2000;
   constexpr int kBlockSize = 97;
   std::atomic<bool> done{false};
+  std::atomic<std::size_t> taken{0};
   std::thread reader([&] {
     for (int block = 0; block < kBlocks; ++block) {
+      // Never more waiting than a tick may take, or the oldest would go.
+      while (static_cast<std::size_t>(block * kBlockSize) - taken.load() > RECEIVED_TEXT_LIMIT - kBlockSize) {
+        std::this_thread::yield();
+      }
       for (int i = 0; i < kBlockSize; ++i) text.Append(static_cast<unsigned>('a' + (block * kBlockSize + i) % 26));
       text.Publish();
     }
     done.store(true);
   });
   std::string shown;
-  while (!done.load()) shown += text.TakeTick().text;
+  while (!done.load()) {
+    shown += text.TakeTick().text;
+    taken.store(shown.size());
+  }
   reader.join();
   shown += text.TakeTick().text;
 

@@ -93,6 +93,10 @@ TEST_F(CommandConsole, OpensWithItsControlsAndTheHistoryNewestFirst) {
     for (int i = 0; i < combo->count(); ++i) items.push_back(QStringToGbk(combo->itemText(i)));
     EXPECT_EQ(items, (std::vector<std::string>{"AT+GMR", "设置", "ATI"}));
     EXPECT_EQ(Dialog().GetDlgItemText(IDC_COMMAND), "") << "the edit field starts empty";
+    // Every fixed text shows whole, and so does a history entry in the field.
+    EXPECT_EQ(ClippedTexts(&dialog), std::vector<std::string>{});
+    combo->setEditText(combo->itemText(0));
+    EXPECT_EQ(ClippedTexts(&dialog), std::vector<std::string>{});
     QTest::mouseClick(Widget(IDCANCEL), Qt::LeftButton);
   });
 }
@@ -160,6 +164,11 @@ TEST_F(CommandConsole, EachWayOfClosingClearsTheDocumentsFlag) {
     int flagAfter = -1;
     bool closed = false;
     const int result = RunConsole([&](QDialog& dialog) {
+      EXPECT_EQ(m_doc->m_bCommandOpen.load(), 1);
+      // Asked to open again while it is up: it stays, and so does the flag
+      // that feeds it bytes.
+      EXPECT_EQ(Dialog().DoModal(), IDCANCEL);
+      EXPECT_TRUE(dialog.isVisible());
       EXPECT_EQ(m_doc->m_bCommandOpen.load(), 1);
       ways[i](dialog);
       flagAfter = m_doc->m_bCommandOpen.load();

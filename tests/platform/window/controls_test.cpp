@@ -197,6 +197,24 @@ TEST_F(AddressControl, HoldsFourFieldsOf0To255ReadAndSetAsNumbers) {
   EXPECT_EQ(address->GetAddress(a, b, c, d), 4);
   EXPECT_EQ(std::vector<int>({a, b, c, d}), std::vector<int>({127, 0, 0, 25}));
 
+  // Over an address: three digits move on with the next field selected, and
+  // the dot typed after them is swallowed instead of skipping that field.
+  address->SetAddress(192, 168, 0, 1);
+  widget->FieldEdit(0)->setFocus();
+  widget->FieldEdit(0)->selectAll();
+  TypeIntoFocus(QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(address->GetWindowText(), "127.0.0.1");
+  // A dot in a field the caret merely came into does not move either.
+  widget->FieldEdit(1)->setFocus(Qt::MouseFocusReason);
+  TypeIntoFocus(QStringLiteral("."));
+  EXPECT_TRUE(widget->FieldEdit(1)->hasFocus());
+  // Backspace at the start of a field goes back to the end of the previous one.
+  widget->FieldEdit(1)->setCursorPosition(0);
+  TypeIntoFocus(QStringLiteral("\b"));
+  EXPECT_TRUE(widget->FieldEdit(0)->hasFocus());
+  TypeIntoFocus(QStringLiteral("\b"));
+  EXPECT_EQ(address->GetWindowText(), "12.0.0.1");
+
   address->SetAddress(0x0A000102u);
   EXPECT_EQ(address->GetWindowText(), "10.0.1.2");
   address->SetWindowText("1.2..300");

@@ -134,6 +134,8 @@ TEST_F(MessageBoxes, RunThroughTheModalServiceWithAnOkButtonAndNeverBlockATest) 
     auto* box = qobject_cast<QMessageBox*>(&dialog);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+    // Qt's own texts are Chinese too, whatever the locale.
+    EXPECT_EQ(box->button(QMessageBox::Ok)->text(), QString::fromUtf16(u"确定"));
     EXPECT_EQ(box->windowTitle(), GbkToQString(app->m_strAppName));
     seen.push_back(box->text());
     // Left open: the service closes it.

@@ -2,8 +2,11 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QScreen>
 #include <QStringList>
+#include <QTranslator>
 
 #include "platform/message_box.h"
 #include "platform/window/app.h"
@@ -31,6 +34,25 @@ QString PickCjkFamily() {
   return wanted.front();
 }
 
+// Qt's own dialogs and buttons (file, print, message boxes) in Chinese,
+// whatever the user's locale: every other text of the window is Chinese.
+// Debian ships the catalogue in qt6-translations-l10n; without it they stay
+// English.
+void LoadQtChineseTranslation() {
+  static bool loaded = false;
+  if (loaded || !qApp) return;
+  auto* translator = new QTranslator(qApp);
+  if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qt"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(translator)) {
+    loaded = true;
+    // Gone with the application object: a later one loads it afresh.
+    QObject::connect(qApp, &QObject::destroyed, [] { loaded = false; });
+    return;
+  }
+  delete translator;
+}
+
 }  // namespace
 
 int QtLogicalDpi() {
@@ -42,6 +64,7 @@ int QtLogicalDpi() {
 
 void InstallQtWindowBackend() {
   if (GetWindowBackend() == &QtWindowBackend()) return;
+  LoadQtChineseTranslation();
   ChosenFamily() = PickCjkFamily();
   QFont font(ChosenFamily());
   font.setPixelSize(UiFontPixelSize(QtLogicalDpi()));

@@ -16,6 +16,7 @@
 #include <QTextDocument>
 #include <vector>
 
+#include "platform/window/qt/qt_combo_fit.h"
 #include "platform/window/qt/qt_ip_address.h"
 #include "platform/window/qt/qt_peers.h"
 #include "platform/window/qt/qt_text.h"
@@ -580,6 +581,7 @@ std::unique_ptr<CWndPeer> CreateQtControl(CWnd& parent, CWnd& control, const CCo
       combo->setMaxVisibleItems(std::max(1, (rect.height() - closed) / itemHeight));
       auto comboPeer = std::make_unique<QtComboPeer>(control, parent, ctl.nId, combo);
       for (const std::string& item : ctl.items) comboPeer->InsertString(-1, item);
+      FitDropDownList(*combo);
       widget = combo;
       peer = std::move(comboPeer);
       break;

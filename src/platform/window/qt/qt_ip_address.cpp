@@ -1,5 +1,6 @@
 #include "platform/window/qt/qt_ip_address.h"
 
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -49,11 +50,9 @@ QuillonIpAddressEdit::QuillonIpAddressEdit(QWidget* parent) : QFrame(parent) {
       layout->addWidget(dot);
     }
     connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+      m_typed[i] = !text.isEmpty();
       // Three digits fill a field: on to the next one, as the classic control does.
-      if (text.size() == 3 && i + 1 < m_fields.size()) {
-        m_fields[i + 1]->setFocus(Qt::TabFocusReason);
-        m_fields[i + 1]->selectAll();
-      }
+      if (text.size() == 3 && i + 1 < m_fields.size()) MoveTo(static_cast<int>(i) + 1);
     });
   }
   setFocusProxy(m_fields[0]);
@@ -64,6 +63,13 @@ int QuillonIpAddressEdit::IndexOf(QObject* object) const {
     if (m_fields[i] == object) return static_cast<int>(i);
   }
   return -1;
+}
+
+void QuillonIpAddressEdit::MoveTo(int nIndex) {
+  QLineEdit* field = m_fields[static_cast<std::size_t>(nIndex)];
+  m_typed[static_cast<std::size_t>(nIndex)] = false;
+  field->setFocus(Qt::TabFocusReason);
+  field->selectAll();
 }
 
 int QuillonIpAddressEdit::Field(int nIndex) const {
@@ -109,19 +115,27 @@ void QuillonIpAddressEdit::SetText(const QString& text) {
 }
 
 bool QuillonIpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
-  int index = IndexOf(watched);
-  if (index < 0 || event->type() != QEvent::KeyPress) return QFrame::eventFilter(watched, event);
+  const int index = IndexOf(watched);
+  if (index < 0) return QFrame::eventFilter(watched, event);
+  const auto at = static_cast<std::size_t>(index);
+  if (event->type() == QEvent::FocusIn) {
+    // The caret came in by a click or Tab: what the field holds was not typed
+    // in this visit. (A window coming back to the front changes nothing.)
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) m_typed[at] = false;
+    return QFrame::eventFilter(watched, event);
+  }
+  if (event->type() != QEvent::KeyPress) return QFrame::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
-  QLineEdit* field = m_fields[static_cast<std::size_t>(index)];
-  if ((key->key() == Qt::Key_Period || key->text() == QStringLiteral(".")) && index < 3) {
-    if (!field->text().isEmpty()) {
-      m_fields[static_cast<std::size_t>(index) + 1]->setFocus(Qt::TabFocusReason);
-      m_fields[static_cast<std::size_t>(index) + 1]->selectAll();
-    }
+  QLineEdit* field = m_fields[at];
+  if (key->key() == Qt::Key_Period || key->text() == QStringLiteral(".")) {
+    // Only after digits typed here; right after a move it is the dot the user
+    // types out of habit, and moving on would skip a field.
+    if (index < 3 && m_typed[at] && !field->text().isEmpty()) MoveTo(index + 1);
     return true;
   }
   if (key->key() == Qt::Key_Backspace && index > 0 && field->cursorPosition() == 0 && !field->hasSelectedText()) {
-    QLineEdit* previous = m_fields[static_cast<std::size_t>(index) - 1];
+    QLineEdit* previous = m_fields[at - 1];
     previous->setFocus(Qt::TabFocusReason);
     previous->end(false);
     return true;

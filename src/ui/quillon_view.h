@@ -105,6 +105,9 @@ class CQuillonView : public CFormView {
   // The receive pane's text as last exchanged.
   std::string m_strReceived;
 
+  // The console window while "命令设置" has it up, else null. UI thread.
+  CCommandDlg* GetConsoleWindow() const { return m_pConsoleWindow; }
+
  private:
   // Rebuilds the three collections and the list's rows. bInitial: counters
   // and the target address as a fresh form shows them (zero, empty).

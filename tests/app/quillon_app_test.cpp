@@ -24,6 +24,7 @@
 
 #include "app/app_profile.h"
 #include "app/app_resources.h"
+#include "ui/command_dlg.h"
 #include "app_test_support.h"
 
 namespace {
@@ -161,10 +162,11 @@ TEST_F(Shell, TheConsoleNeverGetsStuckOverHundredsOfOpeningsAndClosings) {
     }
   });
 
-  CCommandDlg& console = Doc()->m_commandDialog;
+  // The console window that "命令设置" has up.
+  auto console = [&]() -> CCommandDlg& { return *View()->GetConsoleWindow(); };
   auto* settings = qobject_cast<QPushButton*>(Control(IDC_COMMAND_SETTINGS));
   const std::vector<std::function<void(QDialog&)>> ways = {
-      [&](QDialog&) { QTest::mouseClick(WidgetOf(*console.GetDlgItem(IDCANCEL)), Qt::LeftButton); },
+      [&](QDialog&) { QTest::mouseClick(WidgetOf(*console().GetDlgItem(IDCANCEL)), Qt::LeftButton); },
       [&](QDialog& dialog) { QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Escape); },
       [&](QDialog& dialog) { dialog.close(); },
   };
@@ -178,7 +180,7 @@ TEST_F(Shell, TheConsoleNeverGetsStuckOverHundredsOfOpeningsAndClosings) {
       // Enter as the window comes up: the send button's command.
       QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Return);
       if (cycle % 60 == 0) {
-        CEdit* transcript = console.GetDlgItemAs<CEdit>(IDC_TRANSCRIPT);
+        CEdit* transcript = console().GetDlgItemAs<CEdit>(IDC_TRANSCRIPT);
         transcriptShowedBytes = WaitFor([&] { return transcript->GetWindowText().find("$GPGGA") != std::string::npos; });
       } else {
         QCoreApplication::processEvents();
@@ -193,7 +195,7 @@ TEST_F(Shell, TheConsoleNeverGetsStuckOverHundredsOfOpeningsAndClosings) {
     }
     ASSERT_EQ(shown, 1) << "cycle " << cycle;
     ASSERT_EQ(Doc()->m_bCommandOpen.load(), 0) << "cycle " << cycle;
-    ASSERT_FALSE(console.IsWindowCreated()) << "cycle " << cycle;
+    ASSERT_EQ(View()->GetConsoleWindow(), nullptr) << "cycle " << cycle;
     if (cycle % 60 == 0) EXPECT_TRUE(transcriptShowedBytes) << "cycle " << cycle;
     if (cycle % 10 == 9) {
       Key(Qt::Key_N, Qt::ControlModifier);

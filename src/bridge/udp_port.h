@@ -43,6 +43,9 @@ class CUdpSocket {
 
   int m_hSocket;
   sockaddr_in m_target;
+  // The system's error number of the last Create or Bind that failed (EINVAL
+  // for an unreadable bind address), 0 after one that worked.
+  int m_nLastError = 0;
 };
 
 // The document's sender: the socket plus the settings of the last Create and
@@ -60,6 +63,11 @@ class CUdpPort {
 
   // Remembers port and binds the socket as CUdpSocket::Bind does. 1 on success.
   int Bind(std::uint16_t port, const char* bindAddress = nullptr);
+
+  // Why the last Create or Bind failed, as one line (GBK) for below the bind
+  // error message: the port in use, a port below 1024 without the right to
+  // it, or the system's own text. Empty when nothing failed.
+  std::string GetBindErrorCause() const;
 
   // As CUdpSocket::SendTo.
   int SendTo(const void* data, int length, const char* targetAddress, std::uint16_t targetPort);

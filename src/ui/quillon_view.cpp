@@ -120,7 +120,7 @@ void CQuillonView::OnConnectSerial() {
       EnableSerialSettings(false);
       EnableControl(IDC_COMMAND_SETTINGS, true);
     } else {
-      AfxMessageBox(kSerialOpenError);
+      AfxMessageBox(kSerialOpenError, doc->m_device.GetOpenErrorCause());
     }
     return;
   }

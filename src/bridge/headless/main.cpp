@@ -7,6 +7,9 @@
 // that reaches the terminal goes through GbkToUtf8.
 #include <arpa/inet.h>
 #include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
 
 #include <cerrno>
 #include <cstdio>
@@ -24,6 +27,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitHangup = 3;
 
 struct Options {
   std::string port = "COM1";
@@ -37,6 +41,7 @@ struct Options {
   int frameSize = 256;
   long statsSeconds = 0;
   std::string configDir;
+  bool exitOnHangup = false;
   bool help = false;
 };
 
@@ -71,11 +76,17 @@ const char kUsage[] =
     "                       sent) every SECONDS seconds; 0 never (default 0)\n"
     "  --config-dir DIR     configuration folder (default: ConfigFile beside\n"
     "                       the executable)\n"
+    "  --exit-on-hangup     exit with status 3 when the serial port hangs up\n"
+    "                       (adapter unplugged) instead of waiting for it to\n"
+    "                       come back, so that a supervisor can restart it\n"
     "  --help               show this text\n"
     "\n"
     "Options take their value as the next argument or after '=' (--baud=9600).\n"
+    "When the serial port hangs up the bridge prints one line on standard error,\n"
+    "reopens the port as soon as it is back (one more line) and goes on.\n"
     "Exit status: 0 after a signal, 1 when the serial port cannot be opened or\n"
-    "the local port cannot be bound, 2 for an invalid command line.\n"
+    "the local port cannot be bound, 2 for an invalid command line, 3 after a\n"
+    "hang-up with --exit-on-hangup.\n"
     "\n"
     "Example: quillon-bridge --port /dev/ttyUSB0 --baud 460800 \\\n"
     "             --target 127.0.0.1:3000 --frame 512 --stats 5\n";
@@ -130,6 +141,10 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     if (arg == "--help" || arg == "-h") {
       options->help = true;
       return true;
+    }
+    if (arg == "--exit-on-hangup") {
+      options->exitOnHangup = true;
+      continue;
     }
     if (arg.rfind("--", 0) != 0) {
       *error = "unexpected argument '" + arg + "'";
@@ -234,6 +249,30 @@ void PrintStats(const Options& options, const CQuillonDoc& doc) {
   std::fflush(stdout);
 }
 
+// The port's hang-up and return, reported by the reader thread.
+struct HangupReport {
+  std::string port;
+  bool exitOnHangup = false;
+  std::atomic<bool> hungUp{false};
+};
+
+void OnPortState(int lost, void* context) {
+  auto* report = static_cast<HangupReport*>(context);
+  if (lost) {
+    std::fprintf(stderr, "quillon-bridge: serial port %s lost (hung up)%s\n", report->port.c_str(),
+                 report->exitOnHangup ? "" : "; waiting for it to come back");
+    std::fflush(stderr);
+    if (report->exitOnHangup) {
+      report->hungUp.store(true);
+      kill(getpid(), SIGTERM);  // ends the wait in main
+    }
+    return;
+  }
+  std::fprintf(stderr, "quillon-bridge: serial port %s is back, forwarding again\n",
+               report->port.c_str());
+  std::fflush(stderr);
+}
+
 // Waits for SIGINT or SIGTERM (blocked in every thread), printing the
 // statistics every statsSeconds seconds meanwhile.
 void WaitForStopSignal(const Options& options, const CQuillonDoc& doc) {
@@ -268,8 +307,14 @@ int RunBridge(const Options& options) {
   settings.SetString("Parity", options.parity);
   settings.SetString("DataBit", options.dataBits);
   settings.SetString("StopBit", options.stopBits);
+  HangupReport report;
+  report.port = options.port;
+  report.exitOnHangup = options.exitOnHangup;
+  doc.m_device.SetPortStateListener(&OnPortState, &report);
   if (!doc.OpenSerial(settings)) {
-    PrintUtf8(stderr, "串口打开错误 请查看该串口是否已被其他应用程序同时打开\n");
+    PrintUtf8(stderr, "串口打开错误 请查看该串口是否已被其他应用程序同时打开  " +
+                          doc.m_device.GetOpenErrorCause() + "\n");
+    doc.m_device.SetPortStateListener(nullptr, nullptr);
     return kExitFailed;
   }
 
@@ -287,7 +332,9 @@ int RunBridge(const Options& options) {
   std::fflush(stdout);
   WaitForStopSignal(options, doc);
   if (options.statsSeconds > 0) PrintStats(options, doc);
-  return kExitOk;  // ~CQuillonDoc: sink cleared, device stopped, then the socket
+  doc.CloseSerial();  // the reader is joined: no report comes any more
+  doc.m_device.SetPortStateListener(nullptr, nullptr);
+  return report.hungUp.load() ? kExitHangup : kExitOk;  // ~CQuillonDoc: sink cleared, device stopped, then the socket
 }
 
 }  // namespace

@@ -18,6 +18,10 @@ const char* const kSendData = "发送数据";
 const char* const kStopSending = "停止发送";
 
 const char* const kSerialOpenError = "串口打开错误 请查看该串口是否已被其他应用程序同时打开";
+// The status bar's message pane while a connected port has hung up, and
+// once it is open again.
+const char* const kPortLostMessage = "串口已断开，等待重新连接…";
+const char* const kReadyMessage = "就绪";
 const char* const kDefaultTargetIp = "192.168.0.1";
 
 // Values given to the serial device, by selection index.
@@ -127,6 +131,7 @@ void CQuillonView::OnConnectSerial() {
 
   KillTimer(DISPLAY_TIMER);
   doc->CloseSerial();
+  ShowPortLost(false);
   doc->EmptyDisplayText();  // what arrived since the last refresh is dropped
   SetDlgItemText(IDC_CONNECT_SERIAL, kConnect);
   EnableSerialSettings(true);
@@ -202,6 +207,12 @@ void CQuillonView::OnTimer(unsigned nIdEvent) {
   CFormView::OnTimer(nIdEvent);
 }
 
+void CQuillonView::ShowPortLost(bool bLost) {
+  if (bLost == m_bPortLostShown) return;
+  m_bPortLostShown = bLost;
+  if (CFrameWnd* frame = GetParentFrame()) frame->SetMessageText(bLost ? kPortLostMessage : kReadyMessage);
+}
+
 void CQuillonView::RefreshDisplay() {
   CQuillonDoc* doc = GetDocument();
   CEdit* pane = GetDlgItemAs<CEdit>(IDC_RECEIVE_PANE);
@@ -226,6 +237,10 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   m_serialStats.SetString("串口号", PortNameForIndex(Selection(IDC_SERIAL_PORT)));
   m_serialStats.SetString("接收量", fresh ? std::string("0字节") : StrFormat("%d字节", doc->GetBytesReceived()));
   m_serialStats.SetString("当前状态", "关闭");
+  // A connected port that hung up reads "断开" until it is open again.
+  const bool portLost = !fresh && doc->m_device.IsPortLost() == 1;
+  if (portLost) m_serialStats.SetString("当前状态", "断开");
+  ShowPortLost(portLost);
 
   m_netStats.RemoveAll();
   m_netStats.SetString("本地端口", StrFormat("%d", m_nEditLocalPort));

@@ -103,6 +103,9 @@ class CQuillonView : public CFormView {
   // and the target address as a fresh form shows them (zero, empty).
   void BuildStatistics(bool bInitial);
   void RefreshDisplay();
+  // The status bar's message pane: the lost-port notice or "就绪", set only
+  // when it changes.
+  void ShowPortLost(bool bLost);
   int Selection(int nId) const;
   void SetSelection(int nId, int nIndex);
   void EnableControl(int nId, bool bEnable);
@@ -110,4 +113,5 @@ class CQuillonView : public CFormView {
   void EnableNetworkSettings(bool bEnable);
 
   CQuillonDoc* m_pDocument = nullptr;
+  bool m_bPortLostShown = false;
 };

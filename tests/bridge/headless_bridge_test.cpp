@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -132,7 +133,8 @@ TEST_F(HeadlessBridgeTest, HelpDescribesEveryOption) {
   while (bridge.ReadLine(line, kWatchdogMs)) text += line + "\n";
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
   for (const char* option : {"--port", "--baud", "--parity", "--data", "--stop", "--local-port", "--target",
-                             "--frame", "--stats", "--config-dir", "--exit-on-hangup", "--help"}) {
+                             "--frame", "--stats", "--config-dir", "--exit-on-hangup", "--list-ports",
+                             "--help"}) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
   }
   EXPECT_NE(text.find(GbkToUtf8("奇校验")), std::string::npos) << "display names in UTF-8";
@@ -201,6 +203,18 @@ TEST_F(HeadlessBridgeTest, SurvivesUnplugAndReplugWithExactFramesAndCounters) {
   }
   EXPECT_TRUE(seen) << "last line: " << line;
   ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+}
+
+// Whatever this machine has: status 0 and three tab-separated fields a line.
+TEST_F(HeadlessBridgeTest, ListPortsPrintsOneLinePerDevice) {
+  BridgeProcess bridge;
+  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--list-ports"}));
+  std::string line;
+  while (bridge.ReadLine(line, kWatchdogMs)) {
+    EXPECT_EQ(line.rfind("/dev/", 0), 0u) << line;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << line;
+  }
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bridge/quillon_doc.h"
+#include "device/port_list.h"
 #include "platform/config_dir.h"
 #include "platform/text.h"
 
@@ -42,6 +43,7 @@ struct Options {
   long statsSeconds = 0;
   std::string configDir;
   bool exitOnHangup = false;
+  bool listPorts = false;
   bool help = false;
 };
 
@@ -54,6 +56,7 @@ void PrintUtf8(std::FILE* stream, const std::string& gbk) {
 const char kUsage[] =
     "用法: quillon-bridge --target 地址:端口 [选项]\n"
     "Usage: quillon-bridge --target ADDRESS:PORT [options]\n"
+    "       quillon-bridge --list-ports\n"
     "\n"
     "Forwards every byte received on a serial port, in frames of exactly the\n"
     "frame size, one UDP datagram per frame with no header, from the local\n"
@@ -81,6 +84,8 @@ const char kUsage[] =
     "  --exit-on-hangup     exit with status 3 when the serial port hangs up\n"
     "                       (adapter unplugged) instead of waiting for it to\n"
     "                       come back, so that a supervisor can restart it\n"
+    "  --list-ports         print the serial devices present, one a line: path,\n"
+    "                       name under /dev/serial/by-id (or -), description\n"
     "  --help               show this text\n"
     "\n"
     "Options take their value as the next argument or after '=' (--baud=9600).\n"
@@ -142,6 +147,10 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       options->help = true;
+      return true;
+    }
+    if (arg == "--list-ports") {
+      options->listPorts = true;
       return true;
     }
     if (arg == "--exit-on-hangup") {
@@ -251,10 +260,21 @@ void PrintStats(const Options& options, const CQuillonDoc& doc) {
   std::fflush(stdout);
 }
 
+// One line per device, tab-separated: path, by-id name or "-", description.
+int ListPorts() {
+  for (const SerialPortInfo& port : ListSerialPorts()) {
+    std::printf("%s\t%s\t%s\n", port.path.c_str(), port.byId.empty() ? "-" : port.byId.c_str(),
+                port.Description().c_str());
+  }
+  std::fflush(stdout);
+  return kExitOk;
+}
+
 // The port's hang-up and return, reported by the reader thread.
 struct HangupReport {
   std::string port;
   bool exitOnHangup = false;
+  bool listPorts = false;
   std::atomic<bool> hungUp{false};
 };
 
@@ -360,6 +380,7 @@ int main(int argc, char** argv) {
     PrintUtf8(stdout, kUsage);
     return kExitOk;
   }
+  if (options.listPorts) return ListPorts();
   if (!options.configDir.empty()) SetConfigDirOverride(options.configDir);
   return RunBridge(options);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "bridge/quillon_doc.h"
+#include "device/port_list.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/window/data_exchange.h"
@@ -61,6 +62,7 @@ CQuillonView::CQuillonView() : CFormView(QuillonViewTemplate()) {
   MapCommand(IDC_COMMAND_SETTINGS, &CQuillonView::OnCommandSettings);
   MapCommand(IDC_START_PORT, &CQuillonView::OnStartPort);
   MapCommand(IDC_SEND_DATA, &CQuillonView::OnSendData);
+  MapNotify(IDC_SERIAL_PORT, CBN_DROPDOWN, &CQuillonView::RefreshPortList);
 }
 
 CQuillonView::~CQuillonView() = default;
@@ -84,6 +86,7 @@ void CQuillonView::OnInitialUpdate() {
   ResizeParentToFit(true);
 
   SetSelection(IDC_SERIAL_PORT, 0);
+  RefreshPortList();
   SetSelection(IDC_BAUD, 1);
   SetSelection(IDC_PARITY, 0);
   SetSelection(IDC_DATA_BITS, 0);
@@ -104,7 +107,7 @@ void CQuillonView::OnConnectSerial() {
   UpdateData(true);  // a failed validation has shown its message; carry on
 
   CParameters settings;
-  settings.SetString("Port", PortNameForIndex(Selection(IDC_SERIAL_PORT)));
+  settings.SetString("Port", SelectedPortName());
   settings.SetString("Baud", Pick(kBaudRates, Selection(IDC_BAUD)));
   settings.SetString("Parity", Pick(kParities, Selection(IDC_PARITY)));
   settings.SetString("DataBit", Pick(kDataBits, Selection(IDC_DATA_BITS)));
@@ -207,6 +210,31 @@ void CQuillonView::OnTimer(unsigned nIdEvent) {
   CFormView::OnTimer(nIdEvent);
 }
 
+std::string CQuillonView::SelectedPortName() const {
+  const CComboBox* list = GetDlgItemAs<CComboBox>(IDC_SERIAL_PORT);
+  const int index = Selection(IDC_SERIAL_PORT);
+  if (list != nullptr && index >= FIXED_PORT_COUNT && index < list->GetCount()) return list->GetLBText(index);
+  return PortNameForIndex(index);
+}
+
+void CQuillonView::RefreshPortList() {
+  CComboBox* list = GetDlgItemAs<CComboBox>(IDC_SERIAL_PORT);
+  if (list == nullptr) return;
+  const std::string selected = SelectedPortName();
+  while (list->GetCount() > FIXED_PORT_COUNT) list->DeleteString(list->GetCount() - 1);
+  for (const SerialPortInfo& port : ListSerialPorts()) {
+    const int at = list->AddString(port.path);
+    std::string tip = port.byId.empty() ? std::string() : port.byId + "\n";
+    tip += Utf8ToGbk(port.Description());
+    list->SetItemTip(at, tip);
+  }
+  // A chosen device that has gone stays chosen: the user sees what would be
+  // opened rather than another port.
+  int found = list->FindStringExact(-1, selected);
+  if (found == CB_ERR) found = list->AddString(selected);
+  list->SetCurSel(found);
+}
+
 void CQuillonView::ShowPortLost(bool bLost) {
   if (bLost == m_bPortLostShown) return;
   m_bPortLostShown = bLost;
@@ -234,7 +262,7 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   const bool fresh = bInitial || doc == nullptr;
 
   m_serialStats.RemoveAll();
-  m_serialStats.SetString("串口号", PortNameForIndex(Selection(IDC_SERIAL_PORT)));
+  m_serialStats.SetString("串口号", SelectedPortName());
   m_serialStats.SetString("接收量", fresh ? std::string("0字节") : StrFormat("%d字节", doc->GetBytesReceived()));
   m_serialStats.SetString("当前状态", "关闭");
   // A connected port that hung up reads "断开" until it is open again.

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include <QAbstractItemView>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
@@ -33,7 +34,7 @@ TEST_F(MainForm, StartsWithTheDefaultSelectionsAddressButtonsAndStatistics) {
     EXPECT_EQ(Caption(id), text) << "list " << id;
     EXPECT_TRUE(Enabled(id)) << "list " << id;
   }
-  EXPECT_EQ(qobject_cast<QComboBox*>(Control(IDC_SERIAL_PORT))->count(), 20);
+  EXPECT_GE(qobject_cast<QComboBox*>(Control(IDC_SERIAL_PORT))->count(), 20) << "then the devices present";
   EXPECT_EQ(QStringToGbk(qobject_cast<QComboBox*>(Control(IDC_SERIAL_PORT))->itemText(19)), "COM20");
   EXPECT_EQ(QStringToGbk(qobject_cast<QComboBox*>(Control(IDC_BAUD))->itemText(2)), "56000");
   EXPECT_EQ(QStringToGbk(qobject_cast<QComboBox*>(Control(IDC_PARITY))->itemText(2)), "偶校验");
@@ -190,6 +191,35 @@ TEST_F(MainForm, APortEditThatIsNotAPortNumberOpensNoSocketAfterItsMessage) {
   EXPECT_EQ(m_messages, std::vector<std::string>{"请输入一个介于 1024 和 65535 之间的整数。"});
   EXPECT_FALSE(SocketOpen());
   EXPECT_EQ(Doc()->GetTargetPort(), 3000);
+}
+
+// COM1 to COM20 head the list, the devices present follow by path with
+// their tooltips, opening the list refreshes them and keeps the chosen one,
+// and a chosen path connects and names the port in the statistics.
+TEST_F(MainForm, ThePortListOffersDevicesByPathAndAChosenPathConnects) {
+  if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  auto* combo = qobject_cast<QComboBox*>(Control(IDC_SERIAL_PORT));
+  ASSERT_GE(combo->count(), 20);
+  EXPECT_EQ(QStringToGbk(combo->itemText(0)), "COM1");
+  EXPECT_EQ(QStringToGbk(combo->itemText(19)), "COM20");
+  for (int i = 20; i < combo->count(); ++i) {
+    EXPECT_EQ(QStringToGbk(combo->itemText(i)).rfind("/dev/", 0), 0u) << QStringToGbk(combo->itemText(i));
+    EXPECT_FALSE(combo->itemData(i, Qt::ToolTipRole).toString().isEmpty());
+  }
+  // A pseudo-terminal is no device the list finds: it stands in for one.
+  const int at = View()->GetDlgItemAs<CComboBox>(IDC_SERIAL_PORT)->AddString(m_pty.path);
+  Select(IDC_SERIAL_PORT, at);
+  combo->showPopup();
+  EXPECT_EQ(QStringToGbk(combo->currentText()), m_pty.path) << "the chosen device stays chosen";
+  EXPECT_GE(combo->view()->width(), combo->fontMetrics().horizontalAdvance(combo->currentText()));
+  combo->hidePopup();
+
+  Click(IDC_CONNECT_SERIAL);
+  ASSERT_TRUE(m_messages.empty()) << m_causes.front();
+  EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "释放串口");
+  EXPECT_TRUE(WaitFor([&] { return StatValue(1) == m_pty.path; })) << StatValue(1);
+  Feed("path!");
+  EXPECT_TRUE(WaitFor([&] { return PaneText() == "path!"; })) << PaneText();
 }
 
 // The adapter is pulled out mid-frame and plugged in again under the name

@@ -220,6 +220,7 @@ std::string CQuillonView::SelectedPortName() const {
 void CQuillonView::RefreshPortList() {
   CComboBox* list = GetDlgItemAs<CComboBox>(IDC_SERIAL_PORT);
   if (list == nullptr) return;
+  const bool deviceChosen = Selection(IDC_SERIAL_PORT) >= FIXED_PORT_COUNT;
   const std::string selected = SelectedPortName();
   while (list->GetCount() > FIXED_PORT_COUNT) list->DeleteString(list->GetCount() - 1);
   for (const SerialPortInfo& port : ListSerialPorts()) {
@@ -231,8 +232,8 @@ void CQuillonView::RefreshPortList() {
   // A chosen device that has gone stays chosen: the user sees what would be
   // opened rather than another port.
   int found = list->FindStringExact(-1, selected);
-  if (found == CB_ERR) found = list->AddString(selected);
-  list->SetCurSel(found);
+  if (found == CB_ERR && deviceChosen) found = list->AddString(selected);
+  if (found != CB_ERR) list->SetCurSel(found);
 }
 
 void CQuillonView::ShowPortLost(bool bLost) {

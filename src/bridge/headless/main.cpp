@@ -274,7 +274,6 @@ int ListPorts() {
 struct HangupReport {
   std::string port;
   bool exitOnHangup = false;
-  bool listPorts = false;
   std::atomic<bool> hungUp{false};
 };
 

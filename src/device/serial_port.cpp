@@ -337,7 +337,7 @@ int CSerialPort::AwaitReopen(int lost, int stop) {
     if (n < 0 && errno != EINTR) break;  // cannot wait: give up like a Close
     if (n > 0 && fds[0].revents != 0) break;
     if (n > 0 && fds[1].revents != 0) {
-      char events[4096];
+      alignas(inotify_event) char events[4096];
       ssize_t got;
       while ((got = read(watch, events, sizeof(events))) > 0) {
         for (ssize_t at = 0; at < got;) {

@@ -78,7 +78,7 @@ std::string ChooseConfigDir(const std::string& exeDir, const std::string& xdgCon
       access(exeDir.c_str(), W_OK | X_OK) == 0 && CreateDirectoryOneLevel(beside)) {
     return beside;
   }
-  // The base directory specification: a relative value is ignored.
+  // XDG_CONFIG_HOME counts only as an absolute path; a relative one is ignored.
   std::string base = xdgConfigHome;
   if (base.empty() || base[0] != '/') base = (home.empty() ? std::string("/tmp") : home) + "/.config";
   const std::string folder = base + "/quillon/ConfigFile";

@@ -331,7 +331,9 @@ int CSerialPort::AwaitReopen(int lost, int stop) {
     } else {
       timeout = std::max(0, kReopenQuietMs - since);
     }
-    pollfd fds[2] = {{stop, POLLIN, 0}, {watching ? watch : -1, POLLIN, 0}};
+    // Once a change is noted the folder is not watched until the next try, so
+    // a busy folder wakes the reader no more than twice a second.
+    pollfd fds[2] = {{stop, POLLIN, 0}, {watching && !changed ? watch : -1, POLLIN, 0}};
     const int n = poll(fds, 2, timeout);
     m_nReaderWakeups.fetch_add(1, std::memory_order_relaxed);
     if (n < 0 && errno != EINTR) break;  // cannot wait: give up like a Close

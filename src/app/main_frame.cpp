@@ -49,6 +49,8 @@ void CMainFrame::OnTimer(unsigned nIdEvent) {
   CFrameWnd::OnTimer(nIdEvent);
 }
 
+void CMainFrame::SetMessageText(const std::string& text) { m_wndStatusBar.SetPaneText(0, text); }
+
 void CMainFrame::OnFilePrint() {
   CFormView* view = GetActiveView();
   if (view == nullptr) return;

@@ -20,6 +20,8 @@ class CMainFrame : public CFrameWnd {
   int PreCreateWindow(CCreateStruct& cs) override;
   int OnCreate(CCreateStruct* pCreateStruct) override;
   void OnTimer(unsigned nIdEvent) override;
+  // The message pane ("就绪" at start).
+  void SetMessageText(const std::string& text) override;
 
   // Ctrl+P: the print dialog, then the view as it looks on the screen.
   void OnFilePrint();

@@ -225,7 +225,7 @@ int CQuillonDoc::OpenNetPort(CUdpPort& udp, const char* bindAddress) {
     bound = udp.Create(SOCK_DGRAM, bindAddress) == 1 && BindNetPort(udp, bindAddress) == 1;
   }
   if (!bound) {
-    AfxMessageBox("网络端口绑定失败，请更换端口号！");
+    AfxMessageBox("网络端口绑定失败，请更换端口号！", udp.GetBindErrorCause());
     return 0;
   }
   return 1;

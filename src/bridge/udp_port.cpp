@@ -10,6 +10,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/text.h"
+
 namespace {
 
 // inet_addr's reading of dotted text; INADDR_NONE for text it cannot read.
@@ -31,6 +33,7 @@ int CUdpSocket::Create(int socketType) {
   m_bSegmentRefused = false;  // a new socket may take another route
   // Close-on-exec: the descriptor must not leak into programs we might start.
   m_hSocket = socket(AF_INET, socketType | SOCK_CLOEXEC, IPPROTO_UDP);
+  m_nLastError = m_hSocket != kInvalidSocket ? 0 : errno;
   return m_hSocket != kInvalidSocket ? 1 : 0;
 }
 
@@ -45,9 +48,14 @@ int CUdpSocket::Bind(std::uint16_t port, const char* bindAddress) {
     // Unreadable text would read as 255.255.255.255, which Linux lets a
     // socket bind to; no interface has that address, so refuse it here.
     local.sin_addr.s_addr = ParseAddress(bindAddress);
-    if (local.sin_addr.s_addr == INADDR_NONE) return 0;
+    if (local.sin_addr.s_addr == INADDR_NONE) {
+      m_nLastError = EINVAL;
+      return 0;
+    }
   }
-  return bind(m_hSocket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0 ? 1 : 0;
+  const bool bound = bind(m_hSocket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+  m_nLastError = bound ? 0 : errno;
+  return bound ? 1 : 0;
 }
 
 int CUdpSocket::SendTo(const void* data, int length, const char* targetAddress,
@@ -177,6 +185,23 @@ int CUdpPort::Create(int socketType, const char* bindAddress) {
 int CUdpPort::Bind(std::uint16_t port, const char* bindAddress) {
   m_nLocalPort = port;
   return m_socket.Bind(port, bindAddress);
+}
+
+std::string CUdpPort::GetBindErrorCause() const {
+  switch (m_socket.m_nLastError) {
+    case 0:
+      return std::string();
+    case EADDRINUSE:
+      return StrFormat("原因：本地端口 %u 已被其他程序占用", static_cast<unsigned>(m_nLocalPort));
+    case EACCES:
+    case EPERM:
+      return StrFormat("原因：没有绑定本地端口 %u 的权限（1024 以下的端口只有特权程序可用）",
+                       static_cast<unsigned>(m_nLocalPort));
+    case EADDRNOTAVAIL:
+      return StrFormat("原因：本机没有地址 %s", m_strBindAddress.c_str());
+    default:
+      return StrFormat("原因：%s", std::strerror(m_socket.m_nLastError));
+  }
 }
 
 int CUdpPort::SendTo(const void* data, int length, const char* targetAddress,

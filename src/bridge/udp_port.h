@@ -61,6 +61,9 @@ class CUdpSocket {
   // Whether the kernel refused UDP_SEGMENT on this socket; cleared by
   // Create. A test may set it to take the sendmmsg path.
   bool m_bSegmentRefused = false;
+  // The system's error number of the last Create or Bind that failed (EINVAL
+  // for an unreadable bind address), 0 after one that worked.
+  int m_nLastError = 0;
 };
 
 // The document's sender: the socket plus the settings of the last Create and
@@ -78,6 +81,11 @@ class CUdpPort {
 
   // Remembers port and binds the socket as CUdpSocket::Bind does. 1 on success.
   int Bind(std::uint16_t port, const char* bindAddress = nullptr);
+
+  // Why the last Create or Bind failed, as one line (GBK) for below the bind
+  // error message: the port in use, a port below 1024 without the right to
+  // it, or the system's own text. Empty when nothing failed.
+  std::string GetBindErrorCause() const;
 
   // As CUdpSocket::SendTo.
   int SendTo(const void* data, int length, const char* targetAddress, std::uint16_t targetPort);

@@ -65,6 +65,24 @@ int CDeviceSerial::IsSimulated() { return 0; }
 
 int CDeviceSerial::IsRunning() { return Engine()->IsOpen(); }
 
+int CDeviceSerial::IsPortLost() { return Engine()->IsLost(); }
+
+std::string CDeviceSerial::GetOpenErrorCause() {
+  CLockScope lock(m_lock);
+  return m_strOpenCause;
+}
+
+void CDeviceSerial::SetPortStateListener(PortStateCallback fn, void* context) {
+  m_pStateListenerContext.store(context, std::memory_order_release);
+  m_pfnStateListener.store(fn, std::memory_order_release);
+}
+
+void CDeviceSerial::OnPortState(int lost, void* context) {
+  CDeviceSerial* self = static_cast<CDeviceSerial*>(context);
+  const PortStateCallback fn = self->m_pfnStateListener.load(std::memory_order_acquire);
+  if (fn != nullptr) fn(lost, self->m_pStateListenerContext.load(std::memory_order_acquire));
+}
+
 int CDeviceSerial::Start(CMessageLog* log) {
   CLockScope lock(m_lock);
   const std::string port = GetPort();
@@ -73,11 +91,15 @@ int CDeviceSerial::Start(CMessageLog* log) {
   const std::string dataBit = GetDataBit();
   const std::string stopBit = GetStopBit();
   const std::shared_ptr<CSerialPort> engine = Engine();
+  // The state callback before Open: a port may hang up at once.
+  engine->SetPortStateCallback(&CDeviceSerial::OnPortState, this);
   if (engine->Open(port, baud, parity, dataBit, stopBit, SERIAL_EVENT_MASK)) {
     engine->SetReceiveCallback(&CDeviceSerial::OnPortByte, this, &CDeviceSerial::OnPortBlock);
     engine->SetIdleCallback(&CDeviceSerial::OnPortIdle, m_pfnIdle != nullptr ? m_nIdleMs : 0);
+    m_strOpenCause.clear();
     return 1;
   }
+  m_strOpenCause = DescribeSerialOpenError(engine->GetOpenError());
   if (log != nullptr) {
     log->AddMessage(StrFormat(
         "[%s] {%s} 串口打开错误[端口:%s 波特率:%s 奇偶校验:%s 数据位:%s 停止位:%s]",
@@ -264,7 +286,8 @@ int CDeviceSerial::Write(const void* data, int length) {
   // One engine for the check and the write, so a Stop in between cannot send
   // the bytes to the fresh engine and count them.
   const std::shared_ptr<CSerialPort> engine = Engine();
-  if (!CanInput() || !engine->IsOpen()) return 0;
+  // A lost port takes nothing: the bytes are not sent and not counted.
+  if (!CanInput() || !engine->IsOpen() || engine->IsLost()) return 0;
   engine->Write(data, length);  // not examined: 1 means handed to the port
   m_sent.fetch_add(static_cast<std::uint32_t>(length));
   return 1;

@@ -9,6 +9,9 @@
 // them the sink; everything else runs on the UI thread (writes and the line
 // operations may run on any thread). Never call Start, Stop, Reset or the
 // destructor from a sink.
+// Hang-up: the engine reopens the port on its own (see serial_port.h); the
+// device reports the port lost meanwhile, keeps its counters and its sink,
+// and refuses writes.
 // Blocking: Stop, Reset and the destructor close the engine, which waits for
 // the reader to finish the block it is delivering; they let go of the device
 // lock meanwhile (at whatever depth the caller holds it), so a reader waiting
@@ -56,6 +59,16 @@ class CDeviceSerial : public CDeviceBase {
   int IsSimulated() override;
   // The engine's IsOpen; does not take the device lock.
   int IsRunning() override;
+  // 1 while a started port has hung up and is not open again. Any thread;
+  // does not take the device lock.
+  int IsPortLost();
+  // Why the last Start failed, as one line (GBK) for below the open-error
+  // message; empty after a Start that worked.
+  std::string GetOpenErrorCause();
+  // Called on the reader thread, without the device lock, when the port is
+  // lost (lost 1) and when it is open again (lost 0); null removes it. Stays
+  // over Stop and Start.
+  void SetPortStateListener(PortStateCallback fn, void* context);
   // Opens the port with the five settings; on failure adds the open-error
   // text to a non-null log. On a started device: 1, the port keeps running.
   int Start(CMessageLog* log) override;
@@ -74,7 +87,7 @@ class CDeviceSerial : public CDeviceBase {
   // Integer items "CTS", "DSR", "RLSD", "RING": the line state, or 1 with a
   // result of 0 when the state cannot be read.
   int GetStatusLines(CParameters& lines) override;
-  // 0 on a stopped device (or a negative length); otherwise the bytes go to
+  // 0 on a stopped device, a lost port (or a negative length); otherwise the bytes go to
   // the engine, the sent count grows by their number and the result is 1,
   // whatever the engine reports.
   int Write(const void* data, int length) override;
@@ -98,6 +111,7 @@ class CDeviceSerial : public CDeviceBase {
   static int OnPortByte(unsigned int byte, void* context);
   static void OnPortBlock(const std::uint8_t* data, std::size_t length, void* context);
   static void OnPortIdle(void* context);
+  static void OnPortState(int lost, void* context);
 
   // Test hooks.
   void SetTickSource(TickSource fn);
@@ -123,5 +137,8 @@ class CDeviceSerial : public CDeviceBase {
   int m_bRateUnmeasured = 1;
   std::uint32_t m_rateBase = 0;
   std::string m_strLastRate;
+  std::string m_strOpenCause;  // under m_lock
+  std::atomic<PortStateCallback> m_pfnStateListener{nullptr};
+  std::atomic<void*> m_pStateListenerContext{nullptr};
   TickSource m_pfnTick;
 };

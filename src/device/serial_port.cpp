@@ -10,7 +10,13 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <sys/inotify.h>
+
+#include <algorithm>
+#include <cstring>
 #include <system_error>
+
+#include "platform/text.h"
 
 #include "device/port_path.h"
 #include "device/serial_settings.h"
@@ -22,6 +28,11 @@ namespace {
 // real port takes a byte every 2 ms).
 constexpr int kWriteStallMs = 2000;
 constexpr std::size_t kReadBlock = SERIAL_READ_BLOCK;
+// After a hang-up: no two reopen attempts closer than this, and one at least
+// this often without a change in the device's folder (a port that another
+// program held opens without one).
+constexpr int kReopenSpacingMs = 1000;
+constexpr int kReopenQuietMs = 5000;
 
 void CloseQuietly(int fd) {
   if (fd >= 0) {
@@ -32,33 +43,59 @@ void CloseQuietly(int fd) {
   }
 }
 
-// Opens and configures the device; the descriptor, or -1.
-int OpenConfigured(const std::string& path, const SerialLineSettings& settings) {
+// Opens and configures the device; the descriptor, or -1 with the step that
+// failed and its error number in *error.
+int OpenConfigured(const std::string& path, const SerialLineSettings& settings,
+                   SerialOpenError* error) {
+  const auto fail = [&](SerialOpenStep step, int code) {
+    error->step = step;
+    error->code = code;
+    error->path = path;
+    return -1;
+  };
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
+  if (fd < 0) return fail(SerialOpenStep::kOpen, errno);
   // Exclusive use: the advisory lock holds against every opener that also
   // asks for it (root ignores TIOCEXCL, other users do not).
   if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+    const int code = errno;
     close(fd);
-    return -1;
+    return fail(SerialOpenStep::kLock, code);
   }
   termios2 wanted;
   BuildSerialTermios(settings, &wanted);
   termios2 applied{};
-  if (ioctl(fd, TCSETS2, &wanted) != 0 || ioctl(fd, TCGETS2, &applied) != 0 ||
-      !SerialSpeedAccepted(settings.nBaud, applied.c_ospeed)) {
+  if (ioctl(fd, TCSETS2, &wanted) != 0 || ioctl(fd, TCGETS2, &applied) != 0) {
+    const int code = errno;
     CloseQuietly(fd);
-    return -1;
+    return fail(SerialOpenStep::kSettings, code);
+  }
+  if (!SerialSpeedAccepted(settings.nBaud, applied.c_ospeed)) {
+    CloseQuietly(fd);
+    return fail(SerialOpenStep::kSettings, EINVAL);
   }
   // RTS and DTR stay low until SetRTS/SetDTR; a driver without modem lines
   // refuses, which is fine.
   int lines = TIOCM_RTS | TIOCM_DTR;
   ioctl(fd, TIOCMBIC, &lines);
   if (ioctl(fd, TCFLSH, TCIOFLUSH) != 0) {
+    const int code = errno;
     CloseQuietly(fd);
-    return -1;
+    return fail(SerialOpenStep::kSettings, code);
   }
   return fd;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+int MillisecondsSince(std::chrono::steady_clock::time_point then) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - then);
+  return static_cast<int>(std::min<long long>(ms.count(), 1 << 30));
 }
 
 }  // namespace
@@ -102,17 +139,30 @@ int CSerialPort::Open(std::string port, std::string baud, std::string parity,
   CLockScope control(m_threadLock);
   if (m_running.load()) return 1;
 
+  m_openError = SerialOpenError();
   SerialLineSettings settings;
-  if (!ParseSerialLineSettings(baud, parity, dataBits, stopBits, &settings)) return 0;
+  if (!ParseSerialLineSettings(baud, parity, dataBits, stopBits, &settings)) {
+    m_openError.step = SerialOpenStep::kSettingsText;
+    m_openError.path = port;
+    return 0;
+  }
   const std::string path = SerialDevicePath(port);
-  if (path.empty()) return 0;
-  const int fd = OpenConfigured(path, settings);
+  if (path.empty()) {
+    m_openError.step = SerialOpenStep::kName;
+    m_openError.path = port;
+    return 0;
+  }
+  const int fd = OpenConfigured(path, settings, &m_openError);
   if (fd < 0) return 0;
   const int stop = eventfd(0, EFD_CLOEXEC);
   if (stop < 0) {
+    m_openError = {SerialOpenStep::kReader, errno, path};
     CloseQuietly(fd);
     return 0;
   }
+  m_strPath = path;
+  m_settings = settings;
+  m_lost.store(0);
   {
     CLockScope write(m_writeLock);
     m_hStopEvent = stop;
@@ -122,7 +172,8 @@ int CSerialPort::Open(std::string port, std::string baud, std::string parity,
 
   try {
     m_readerThread = std::thread(&CSerialPort::ReaderMain, this, fd, stop);
-  } catch (const std::system_error&) {
+  } catch (const std::system_error& e) {
+    m_openError = {SerialOpenStep::kReader, e.code().value(), path};
     CloseDescriptors();
     return 0;
   }
@@ -151,15 +202,28 @@ void CSerialPort::Close() {
   }
   if (m_readerThread.joinable()) m_readerThread.join();
   CloseDescriptors();
+  m_lost.store(0);
   m_running.store(0);
-  m_readerExited.store(0);
 }
 
 int CSerialPort::IsOpen() const { return m_running.load() != 0 ? 1 : 0; }
 
+int CSerialPort::IsLost() const { return m_lost.load() != 0 ? 1 : 0; }
+
+SerialOpenError CSerialPort::GetOpenError() const { return m_openError; }
+
+void CSerialPort::SetPortStateCallback(PortStateCallback fn, void* context) {
+  m_pStateContext.store(context, std::memory_order_release);
+  m_pfnState.store(fn, std::memory_order_release);
+}
+
+void CSerialPort::ReportState(int lost) {
+  const PortStateCallback fn = m_pfnState.load(std::memory_order_acquire);
+  if (fn != nullptr) fn(lost, m_pStateContext.load(std::memory_order_acquire));
+}
+
 void CSerialPort::SetReceiveCallback(ReceiveCallback fn, void* context,
                                      ReceiveBlockCallback blockFn) {
-  CLockScope lock(m_callbackLock);
   m_pReceiveContext.store(context, std::memory_order_release);
   m_pfnReceiveBlock.store(blockFn, std::memory_order_release);
   m_pfnReceive.store(fn, std::memory_order_release);
@@ -180,21 +244,23 @@ void CSerialPort::SetPort(int port) {
 // ---- reader thread ------------------------------------------------------
 
 void CSerialPort::ReaderMain(int port, int stop) {
-  // Both descriptors stay open until Close has joined this thread.
+  // The stop descriptor stays open until Close has joined this thread; the
+  // port descriptor is this thread's to close and replace after a hang-up.
   {
     std::lock_guard<std::mutex> lock(m_startMutex);
     m_running.store(1);
   }
   m_startCv.notify_all();
-  ReaderLoop(port, stop, m_eventMask);
-  m_readerExited.store(1);
+  while (!ServePort(port, stop, m_eventMask)) {
+    port = AwaitReopen(port, stop);
+    if (port < 0) return;
+  }
 }
 
-void CSerialPort::ReaderLoop(int port, int stop, std::uint32_t eventMask) {
+bool CSerialPort::ServePort(int port, int stop, std::uint32_t eventMask) {
   std::uint8_t buffer[kReadBlock];
   pollfd fds[2] = {{stop, POLLIN, 0},
                    {port, static_cast<short>((eventMask & EV_RXCHAR) ? POLLIN : 0), 0}};
-  bool watchPort = true;
   bool linesReadable = (eventMask & (EV_CTS | EV_DSR | EV_RING | EV_RLSD)) != 0;
 
   // Set by a block, cleared when the idle time-out has run once: a quiet
@@ -202,8 +268,8 @@ void CSerialPort::ReaderLoop(int port, int stop, std::uint32_t eventMask) {
   bool idleArmed = false;
 
   for (;;) {
-    const int idleMs = idleArmed && watchPort ? m_nIdleMs.load(std::memory_order_acquire) : 0;
-    const int n = poll(fds, watchPort ? 2 : 1, idleMs > 0 ? idleMs : -1);
+    const int idleMs = idleArmed ? m_nIdleMs.load(std::memory_order_acquire) : 0;
+    const int n = poll(fds, 2, idleMs > 0 ? idleMs : -1);
     m_nReaderWakeups.fetch_add(1, std::memory_order_relaxed);
     if (n == 0) {  // the idle time-out ran out
       idleArmed = false;
@@ -217,10 +283,10 @@ void CSerialPort::ReaderLoop(int port, int stop, std::uint32_t eventMask) {
       std::uint64_t value = 0;
       while (read(stop, &value, sizeof(value)) < 0 && errno == EINTR) {
       }
-      return;
+      return true;
     }
-    if (fds[0].revents != 0) return;  // stop signalled
-    if (!watchPort || fds[1].revents == 0) continue;
+    if (fds[0].revents != 0) return true;  // stop signalled
+    if (fds[1].revents == 0) continue;
 
     const short revents = fds[1].revents;
     bool gotData = false;
@@ -239,14 +305,89 @@ void CSerialPort::ReaderLoop(int port, int stop, std::uint32_t eventMask) {
     }
     // A hang-up with nothing left to read would wake poll at once forever.
     if ((revents & POLLHUP) && !gotData) broken = true;
-    if (broken) {
-      // Wait for the stop signal alone; the engine still reports open until
-      // Close, which works as always.
-      watchPort = false;
-      continue;
-    }
+    if (broken) return false;
     if (linesReadable) RunLineHooks(port, eventMask, &linesReadable);
   }
+}
+
+int CSerialPort::TryReopen(SerialOpenError* error) {
+  const int fd = OpenConfigured(m_strPath, m_settings, error);
+  if (fd < 0) return -1;
+  CLockScope write(m_writeLock);
+  SetPort(fd);
+  return fd;
+}
+
+int CSerialPort::AwaitReopen(int lost, int stop) {
+  {
+    // No writer is using the descriptor once the lock is ours; later writers
+    // find none and fail at once.
+    CLockScope write(m_writeLock);
+    SetPort(-1);
+    CloseQuietly(lost);
+  }
+  m_lost.store(1);
+  ReportState(1);
+
+  // The device's folder: a re-plugged adapter's node (or its stable name's
+  // link) appears there, and udev changes its owner and mode there.
+  const std::string folder = FolderOf(m_strPath);
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  bool watching = false;
+  const auto addWatch = [&] {
+    if (watch >= 0 && !watching) {
+      watching = inotify_add_watch(watch, folder.c_str(),
+                                   IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF) >= 0;
+    }
+  };
+  addWatch();
+
+  auto lastTry = std::chrono::steady_clock::now();
+  bool changed = false;
+  int port = -1;
+  for (;;) {
+    const int since = MillisecondsSince(lastTry);
+    int timeout;
+    if (changed || !watching) {
+      timeout = std::max(0, kReopenSpacingMs - since);
+    } else {
+      timeout = std::max(0, kReopenQuietMs - since);
+    }
+    // Once a change is noted the folder is not watched until the next try, so
+    // a busy folder wakes the reader no more than twice a second.
+    pollfd fds[2] = {{stop, POLLIN, 0}, {watching && !changed ? watch : -1, POLLIN, 0}};
+    const int n = poll(fds, 2, timeout);
+    m_nReaderWakeups.fetch_add(1, std::memory_order_relaxed);
+    if (n < 0 && errno != EINTR) break;  // cannot wait: give up like a Close
+    if (n > 0 && fds[0].revents != 0) break;
+    if (n > 0 && fds[1].revents != 0) {
+      alignas(inotify_event) char events[4096];
+      ssize_t got;
+      while ((got = read(watch, events, sizeof(events))) > 0) {
+        for (ssize_t at = 0; at < got;) {
+          const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+          if (event->mask & (IN_DELETE_SELF | IN_IGNORED)) watching = false;
+          at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+      }
+      changed = true;
+    }
+    if (MillisecondsSince(lastTry) < (changed || !watching ? kReopenSpacingMs : kReopenQuietMs)) {
+      continue;
+    }
+    lastTry = std::chrono::steady_clock::now();
+    changed = false;
+    addWatch();  // the folder may have come back with the device
+    SerialOpenError ignored;
+    port = TryReopen(&ignored);
+    if (port >= 0) break;
+  }
+  if (watch >= 0) close(watch);
+  if (port >= 0) {
+    m_lost.store(0);
+    ReportState(0);
+  }
+  return port;
 }
 
 void CSerialPort::RunLineHooks(int port, std::uint32_t eventMask, bool* linesReadable) {
@@ -332,3 +473,45 @@ int CSerialPort::GetCTS(int* state) { return GetLine(TIOCM_CTS, state); }
 int CSerialPort::GetDSR(int* state) { return GetLine(TIOCM_DSR, state); }
 int CSerialPort::GetRLSD(int* state) { return GetLine(TIOCM_CAR, state); }
 int CSerialPort::GetRING(int* state) { return GetLine(TIOCM_RNG, state); }
+
+// ---- the cause of a failed open ------------------------------------------
+
+std::string DescribeSerialOpenError(const SerialOpenError& error) {
+  const char* path = error.path.c_str();
+  // A file that is no terminal fails wherever the first terminal request is.
+  if (error.code == ENOTTY) return StrFormat("原因：%s 不是串口设备", path);
+  switch (error.step) {
+    case SerialOpenStep::kNone:
+      return std::string();
+    case SerialOpenStep::kName:
+      return StrFormat("原因：端口 %s 没有对应的设备（可在 ports.ini 的 [Ports] 中指定）", path);
+    case SerialOpenStep::kSettingsText:
+      return "原因：串口参数无效";
+    case SerialOpenStep::kOpen:
+    case SerialOpenStep::kLock:
+      switch (error.code) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+          return StrFormat("原因：设备 %s 不存在（适配器是否已插好？）", path);
+        case EACCES:
+        case EPERM:
+          return StrFormat(
+              "原因：没有打开 %s 的权限（请把当前用户加入 dialout 组：sudo adduser $USER "
+              "dialout，然后重新登录）",
+              path);
+        case EBUSY:
+        case EWOULDBLOCK:
+          return StrFormat("原因：%s 正被其他程序使用", path);
+        default:
+          break;
+      }
+      break;
+    case SerialOpenStep::kSettings:
+      if (error.code == EINVAL) return StrFormat("原因：%s 不接受这些串口参数（波特率等）", path);
+      break;
+    case SerialOpenStep::kReader:
+      break;
+  }
+  return StrFormat("原因：%s：%s", path, std::strerror(error.code));
+}

@@ -9,6 +9,14 @@
 // through them the callbacks; it holds none of the engine's locks meanwhile,
 // so a callback may call Write or the line operations.
 //
+// Hang-up: when the port hangs up or fails to read (an adapter pulled out, the
+// other side of a pseudo-terminal closed) the reader closes it, reports the
+// port lost and reopens the same path with the same settings as soon as it
+// can: it watches the device's folder with inotify and tries at most once a
+// second (every 5 seconds without an event, for a port that another program
+// let go of), delivering into the same callbacks afterwards. It sleeps in
+// between; Close ends the wait at once.
+//
 // Blocking: Open waits until its reader thread runs. Close wakes the reader
 // and joins it, so it returns as soon as a callback that is running returns:
 // a callback must never wait for anything the closing thread holds. Write
@@ -26,6 +34,7 @@
 #include <vector>
 
 #include "device/lock.h"
+#include "device/serial_settings.h"
 
 // Carries one received byte in the low 8 bits; the result is ignored.
 using ReceiveCallback = int (*)(unsigned int byte, void* context);
@@ -38,6 +47,26 @@ using ReceiveBlockCallback = void (*)(const std::uint8_t* data, std::size_t leng
 // Carries the receive context once the port has been quiet for the idle
 // time-out (see SetIdleCallback).
 using IdleCallback = void (*)(void* context);
+
+// Reader thread, once when the port is lost (lost 1) and once when it is open
+// again (lost 0).
+using PortStateCallback = void (*)(int lost, void* context);
+
+// Why an Open failed: the step and the operating system's error number there,
+// and the device path it was tried on. Turn it into words with
+// DescribeSerialOpenError (the one place that knows the error numbers).
+enum class SerialOpenStep { kNone, kName, kSettingsText, kOpen, kLock, kSettings, kReader };
+struct SerialOpenError {
+  SerialOpenStep step = SerialOpenStep::kNone;
+  int code = 0;
+  std::string path;
+};
+
+// The cause in one line (GBK), for the second line of the open-error message:
+// a missing device, permission denied (with the cure: membership of the
+// dialout group, then log in again), a port that another program holds,
+// settings the driver refuses, or the system's own text. Empty for kNone.
+std::string DescribeSerialOpenError(const SerialOpenError& error);
 
 // Event mask bits of Open. EV_RXCHAR makes the reader read; the line bits
 // choose which of OnCTS, OnDSR, OnRING and OnRLSD run after each wake-up.
@@ -88,6 +117,12 @@ class CSerialPort {
   // 1 from the moment the reader runs until Close has finished, also after
   // the port hung up.
   int IsOpen() const;
+  // 1 from a hang-up until the port is open again (or Close). Any thread.
+  int IsLost() const;
+  // Why the last Open failed. Controlling thread.
+  SerialOpenError GetOpenError() const;
+  // Any thread; called on the reader thread without the engine's locks.
+  void SetPortStateCallback(PortStateCallback fn, void* context);
 
   // Any thread. Stores the context, then the functions, so that a reader that
   // sees a function also sees its context. blockFn may be null.
@@ -124,7 +159,13 @@ class CSerialPort {
 
  private:
   void ReaderMain(int port, int stop);
-  void ReaderLoop(int port, int stop, std::uint32_t eventMask);
+  // Serves the port until Close (true) or a hang-up (false).
+  bool ServePort(int port, int stop, std::uint32_t eventMask);
+  // Closes the lost port and waits until the path opens again: the new
+  // descriptor, or -1 on Close.
+  int AwaitReopen(int lost, int stop);
+  int TryReopen(SerialOpenError* error);
+  void ReportState(int lost);
   void RunLineHooks(int port, std::uint32_t eventMask, bool* linesReadable);
   int WriteAll(const std::uint8_t* data, std::size_t length);
   int SetLine(int bit, int state);
@@ -137,11 +178,12 @@ class CSerialPort {
   std::atomic<void*> m_pReceiveContext{nullptr};
   std::atomic<ReceiveCallback> m_pfnReceive{nullptr};
   std::atomic<ReceiveBlockCallback> m_pfnReceiveBlock{nullptr};
-  CLockSection m_callbackLock;
+  std::atomic<void*> m_pStateContext{nullptr};
+  std::atomic<PortStateCallback> m_pfnState{nullptr};
+  std::atomic<std::int32_t> m_lost{0};
   // Held by Write for its whole extent and by Close while it closes the
   // descriptors, so a writer never uses a closed descriptor.
   CLockSection m_writeLock;
-  std::atomic<std::int32_t> m_readerExited{0};
   // The wake descriptor (an eventfd): written once by Close, then readable
   // until it is closed, so every wait that includes it ends.
   int m_hStopEvent = -1;
@@ -151,6 +193,11 @@ class CSerialPort {
   CLockSection m_threadLock;
   CLockSection m_handleLock;
   std::uint32_t m_eventMask = 0;
+  // What Open opened, for the reopen after a hang-up; set before the reader
+  // starts and only read by it afterwards.
+  std::string m_strPath;
+  SerialLineSettings m_settings;
+  SerialOpenError m_openError;
 
   std::mutex m_startMutex;
   std::condition_variable m_startCv;

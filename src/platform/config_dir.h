@@ -1,7 +1,12 @@
 // Where the program keeps its files: the folder of the executable and the
-// configuration folder "ConfigFile" beside it. Tests point the configuration
+// configuration folder. That is "ConfigFile" beside the executable when it
+// exists or can be created there and is writable (a build tree, a portable
+// copy); otherwise, for a program installed in a system folder,
+// $XDG_CONFIG_HOME/quillon/ConfigFile (~/.config/quillon/ConfigFile when the
+// variable is unset), created on first use. Tests point the configuration
 // folder at a temporary folder of their own with SetConfigDirOverride.
-// Any thread may read; set the override before other threads use it.
+// Any thread may read; set the override before other threads use it. The
+// first call may create folders; the choice is kept for the process.
 #pragma once
 
 #include <string>
@@ -9,8 +14,13 @@
 // Folder that holds the running executable, without a trailing slash.
 std::string ExecutableDir();
 
-// ExecutableDir() + "/ConfigFile", or the override when one is set.
+// The configuration folder as chosen above, or the override when one is set.
 std::string ConfigDir();
+
+// The choice itself, for an executable in exeDir and the given environment
+// values (empty when unset); creates the folder it returns when it can.
+std::string ChooseConfigDir(const std::string& exeDir, const std::string& xdgConfigHome,
+                            const std::string& home);
 
 // An empty path removes the override.
 void SetConfigDirOverride(const std::string& path);

@@ -9,6 +9,7 @@ namespace {
 
 std::mutex g_handlerLock;
 MessageBoxHandler g_handler;
+std::string g_cause;  // under g_handlerLock
 
 }  // namespace
 
@@ -25,6 +26,32 @@ void AfxMessageBox(const std::string& gbkText) {
   }
   std::string utf8 = GbkToUtf8(gbkText);
   std::fprintf(stderr, "%s\n", utf8.c_str());
+}
+
+void AfxMessageBox(const std::string& gbkText, const std::string& gbkCause) {
+  std::string previous;
+  bool handled;
+  {
+    std::lock_guard<std::mutex> guard(g_handlerLock);
+    previous = g_cause;
+    g_cause = gbkCause;
+    handled = static_cast<bool>(g_handler);
+  }
+  if (!gbkCause.empty() && !handled) {
+    std::string utf8 = GbkToUtf8(gbkText + "  " + gbkCause);
+    std::fprintf(stderr, "%s\n", utf8.c_str());
+  } else {
+    AfxMessageBox(gbkText);
+  }
+  // A box opened from inside this one's modal loop gets its own line and
+  // this one's comes back.
+  std::lock_guard<std::mutex> guard(g_handlerLock);
+  g_cause = previous;
+}
+
+std::string MessageBoxCause() {
+  std::lock_guard<std::mutex> guard(g_handlerLock);
+  return g_cause;
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "bridge/quillon_doc.h"
+#include "device/port_list.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "platform/window/data_exchange.h"
@@ -24,8 +25,13 @@ const char* const kStopSending = "停止发送";
 // The "当前状态" rows of the statistics.
 const char* const kStateOpen = "打开";
 const char* const kStateClosed = "关闭";
+const char* const kStateLost = "断开";
 
 const char* const kSerialOpenError = "串口打开错误 请查看该串口是否已被其他应用程序同时打开";
+// The status bar's message pane while a connected port has hung up, and
+// once it is open again.
+const char* const kPortLostMessage = "串口已断开，等待重新连接…";
+const char* const kReadyMessage = "就绪";
 const char* const kDefaultTargetIp = "192.168.0.1";
 
 // Every list has a selection once the initial update has run; a missing one
@@ -59,6 +65,7 @@ CQuillonView::CQuillonView() : CFormView(QuillonViewTemplate()) {
   MapCommand(IDC_COMMAND_SETTINGS, &CQuillonView::OnCommandSettings);
   MapCommand(IDC_START_PORT, &CQuillonView::OnStartPort);
   MapCommand(IDC_SEND_DATA, &CQuillonView::OnSendData);
+  MapNotify(IDC_SERIAL_PORT, CBN_DROPDOWN, &CQuillonView::RefreshPortList);
 }
 
 CQuillonView::~CQuillonView() = default;
@@ -82,6 +89,7 @@ void CQuillonView::OnInitialUpdate() {
   ResizeParentToFit(true);
 
   SetSelection(IDC_SERIAL_PORT, 0);
+  RefreshPortList();
   SetSelection(IDC_BAUD, 1);
   SetSelection(IDC_PARITY, 0);
   SetSelection(IDC_DATA_BITS, 0);
@@ -102,7 +110,7 @@ void CQuillonView::OnConnectSerial() {
   UpdateData(true);  // a failed validation has shown its message; carry on
 
   const CParameters settings = SerialStartParameters(
-      PortNameForIndex(Selection(IDC_SERIAL_PORT)), Pick(BaudRateItems(), Selection(IDC_BAUD)),
+      SelectedPortName(), Pick(BaudRateItems(), Selection(IDC_BAUD)),
       Pick(ParityItems(), Selection(IDC_PARITY)), Pick(DataBitItems(), Selection(IDC_DATA_BITS)),
       Pick(StopBitItems(), Selection(IDC_STOP_BITS)));
 
@@ -120,13 +128,14 @@ void CQuillonView::OnConnectSerial() {
       EnableSerialSettings(false);
       EnableControl(IDC_COMMAND_SETTINGS, true);
     } else {
-      AfxMessageBox(kSerialOpenError);
+      AfxMessageBox(kSerialOpenError, doc->m_device.GetOpenErrorCause());
     }
     return;
   }
 
   KillTimer(DISPLAY_TIMER);
   doc->CloseSerial();
+  ShowPortLost(false);
   doc->EmptyDisplayText();  // what arrived since the last refresh is dropped
   SetDlgItemText(IDC_CONNECT_SERIAL, kConnect);
   EnableSerialSettings(true);
@@ -209,6 +218,38 @@ void CQuillonView::OnTimer(unsigned nIdEvent) {
   CFormView::OnTimer(nIdEvent);
 }
 
+std::string CQuillonView::SelectedPortName() const {
+  const CComboBox* list = GetDlgItemAs<CComboBox>(IDC_SERIAL_PORT);
+  const int index = Selection(IDC_SERIAL_PORT);
+  if (list != nullptr && index >= FIXED_PORT_COUNT && index < list->GetCount()) return list->GetLBText(index);
+  return PortNameForIndex(index);
+}
+
+void CQuillonView::RefreshPortList() {
+  CComboBox* list = GetDlgItemAs<CComboBox>(IDC_SERIAL_PORT);
+  if (list == nullptr) return;
+  const bool deviceChosen = Selection(IDC_SERIAL_PORT) >= FIXED_PORT_COUNT;
+  const std::string selected = SelectedPortName();
+  while (list->GetCount() > FIXED_PORT_COUNT) list->DeleteString(list->GetCount() - 1);
+  for (const SerialPortInfo& port : ListSerialPorts()) {
+    const int at = list->AddString(port.path);
+    std::string tip = port.byId.empty() ? std::string() : port.byId + "\n";
+    tip += Utf8ToGbk(port.Description());
+    list->SetItemTip(at, tip);
+  }
+  // A chosen device that has gone stays chosen: the user sees what would be
+  // opened rather than another port.
+  int found = list->FindStringExact(-1, selected);
+  if (found == CB_ERR && deviceChosen) found = list->AddString(selected);
+  if (found != CB_ERR) list->SetCurSel(found);
+}
+
+void CQuillonView::ShowPortLost(bool bLost) {
+  if (bLost == m_bPortLostShown) return;
+  m_bPortLostShown = bLost;
+  if (CFrameWnd* frame = GetParentFrame()) frame->SetMessageText(bLost ? kPortLostMessage : kReadyMessage);
+}
+
 void CQuillonView::RefreshDisplay() {
   CQuillonDoc* doc = GetDocument();
   CEdit* pane = GetDlgItemAs<CEdit>(IDC_RECEIVE_PANE);
@@ -223,9 +264,12 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   const bool fresh = bInitial || doc == nullptr;
 
   m_serialStats.RemoveAll();
-  m_serialStats.SetString("串口号", PortNameForIndex(Selection(IDC_SERIAL_PORT)));
+  m_serialStats.SetString("串口号", SelectedPortName());
   m_serialStats.SetString("接收量", fresh ? std::string("0字节") : StrFormat("%d字节", doc->GetBytesReceived()));
-  m_serialStats.SetString("当前状态", SerialStateText());
+  // A connected port that hung up reads "断开" until it is open again.
+  const bool portLost = !fresh && doc->m_device.IsPortLost() == 1;
+  m_serialStats.SetString("当前状态", portLost ? kStateLost : SerialStateText());
+  ShowPortLost(portLost);
 
   m_netStats.RemoveAll();
   m_netStats.SetString("本地端口", StrFormat("%d", m_nEditLocalPort));

@@ -39,7 +39,7 @@ constexpr int IDC_START_PORT = 1025;      // "启动端口" / "关闭端口"
 constexpr int IDC_DATA_BITS = 1026;       // drop-down list: data bits
 constexpr int IDC_STOP_BITS = 1027;       // drop-down list: stop bits
 constexpr int IDC_FRAME_SIZE = 1028;      // drop-down list: frame size
-constexpr int IDC_SERIAL_PORT = 1029;     // drop-down list: COM1..COM20
+constexpr int IDC_SERIAL_PORT = 1029;     // drop-down list: COM1..COM20, then devices
 constexpr int IDC_COMMAND_SETTINGS = 1038;  // "命令设置": opens the console
 
 // Timers: statistics for the life of the view, display refresh while the
@@ -63,6 +63,8 @@ const std::vector<std::string>& FrameSizeItems();
 int FrameSizeForIndex(int nIndex);
 // The text the port list's selection names: "COM%d" with nIndex + 1.
 std::string PortNameForIndex(int nIndex);
+// COM1 to COM20 always head the port list; the devices present follow.
+constexpr int FIXED_PORT_COUNT = 20;
 
 class CCommandDlg;
 
@@ -113,9 +115,19 @@ class CQuillonView : public CFormView {
   // and the target address as a fresh form shows them (zero, empty).
   void BuildStatistics(bool bInitial);
   void RefreshDisplay();
-  // The "当前状态" values: "打开" while connected / started, else "关闭".
+  // The "当前状态" values: "打开" while connected / started, else "关闭"
+  // (a lost port reads "断开", see BuildStatistics).
   const char* SerialStateText() const;
   const char* NetworkStateText() const;
+  // The port list: COM1 to COM20, then the serial devices present by path
+  // (tooltip: stable name and description); the selection stays on the
+  // same name. Runs at the initial update and whenever the list opens.
+  void RefreshPortList();
+  // The selected port list item: "COMn" or a device path.
+  std::string SelectedPortName() const;
+  // The status bar's message pane: the lost-port notice or "就绪", set only
+  // when it changes.
+  void ShowPortLost(bool bLost);
   int Selection(int nId) const;
   void SetSelection(int nId, int nIndex);
   void EnableControl(int nId, bool bEnable);
@@ -127,4 +139,5 @@ class CQuillonView : public CFormView {
   // a second request only gives it the focus, and leaves the document's
   // console-open flag alone.
   CCommandDlg* m_pConsoleWindow = nullptr;
+  bool m_bPortLostShown = false;
 };

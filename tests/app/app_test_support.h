@@ -143,6 +143,7 @@ class QuillonAppTest : public WindowTest {
   void OnDialog(QDialog& dialog) {
     if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
       m_messages.push_back(QStringToGbk(box->text()));
+      m_causes.push_back(QStringToGbk(box->informativeText()));
       QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
       return;
     }
@@ -160,6 +161,7 @@ class QuillonAppTest : public WindowTest {
   std::optional<CScopedModalHook> m_hook;
   std::function<void(QDialog&)> m_onDialog;
   std::vector<std::string> m_messages;
+  std::vector<std::string> m_causes;  // each box's informative line
   std::vector<QString> m_unexpectedDialogs;
   PtyPair m_pty;
 };

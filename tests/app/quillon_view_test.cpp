@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include <QAbstractItemView>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
@@ -35,7 +36,7 @@ TEST_F(MainForm, StartsWithTheDefaultSelectionsAddressButtonsAndStatistics) {
     EXPECT_EQ(Caption(id), text) << "list " << id;
     EXPECT_TRUE(Enabled(id)) << "list " << id;
   }
-  EXPECT_EQ(qobject_cast<QComboBox*>(Control(IDC_SERIAL_PORT))->count(), 20);
+  EXPECT_GE(qobject_cast<QComboBox*>(Control(IDC_SERIAL_PORT))->count(), 20) << "then the devices present";
   EXPECT_EQ(QStringToGbk(qobject_cast<QComboBox*>(Control(IDC_SERIAL_PORT))->itemText(19)), "COM20");
   // Every item of the value lists, in order: the texts the device is given.
   const std::vector<std::pair<int, std::vector<std::string>>> items = {
@@ -158,6 +159,7 @@ TEST_F(MainForm, APortThatAnotherProgramHoldsShowsTheMessageAndChangesNothing) {
 
   Click(IDC_CONNECT_SERIAL);
   EXPECT_EQ(m_messages, std::vector<std::string>{kSerialOpenError});
+  EXPECT_EQ(m_causes, std::vector<std::string>{"原因：" + m_pty.path + " 正被其他程序使用"});
   EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "连接串口");
   for (int id : {IDC_SERIAL_PORT, IDC_BAUD, IDC_PARITY, IDC_DATA_BITS, IDC_STOP_BITS}) {
     EXPECT_TRUE(Enabled(id)) << "list " << id;
@@ -224,6 +226,89 @@ TEST_F(MainForm, APortEditThatIsNotAPortNumberOpensNoSocketAfterItsMessage) {
   EXPECT_EQ(m_messages, std::vector<std::string>{"请输入一个介于 1024 和 65535 之间的整数。"});
   EXPECT_FALSE(SocketOpen());
   EXPECT_EQ(Doc()->GetTargetPort(), 3000);
+}
+
+// COM1 to COM20 head the list, the devices present follow by path with
+// their tooltips, opening the list refreshes them and keeps the chosen one,
+// and a chosen path connects and names the port in the statistics.
+TEST_F(MainForm, ThePortListOffersDevicesByPathAndAChosenPathConnects) {
+  if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  auto* combo = qobject_cast<QComboBox*>(Control(IDC_SERIAL_PORT));
+  ASSERT_GE(combo->count(), 20);
+  EXPECT_EQ(QStringToGbk(combo->itemText(0)), "COM1");
+  EXPECT_EQ(QStringToGbk(combo->itemText(19)), "COM20");
+  for (int i = 20; i < combo->count(); ++i) {
+    EXPECT_EQ(QStringToGbk(combo->itemText(i)).rfind("/dev/", 0), 0u) << QStringToGbk(combo->itemText(i));
+    EXPECT_FALSE(combo->itemData(i, Qt::ToolTipRole).toString().isEmpty());
+  }
+  // A pseudo-terminal is no device the list finds: it stands in for one.
+  const int at = View()->GetDlgItemAs<CComboBox>(IDC_SERIAL_PORT)->AddString(m_pty.path);
+  Select(IDC_SERIAL_PORT, at);
+  combo->showPopup();
+  EXPECT_EQ(QStringToGbk(combo->currentText()), m_pty.path) << "the chosen device stays chosen";
+  EXPECT_GE(combo->view()->width(), combo->fontMetrics().horizontalAdvance(combo->currentText()));
+  combo->hidePopup();
+
+  Click(IDC_CONNECT_SERIAL);
+  ASSERT_TRUE(m_messages.empty()) << m_causes.front();
+  EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "释放串口");
+  EXPECT_TRUE(WaitFor([&] { return StatValue(1) == m_pty.path; })) << StatValue(1);
+  Feed("path!");
+  EXPECT_TRUE(WaitFor([&] { return PaneText() == "path!"; })) << PaneText();
+}
+
+// The adapter is pulled out mid-frame and plugged in again under the name
+// COM3 maps to: the form says so while it is gone, then the frames that
+// follow are exact and the counters go on; "释放串口" works while it is gone.
+TEST_F(MainForm, AnUnpluggedPortShowsDisconnectedThenGoesOnWithExactFrames) {
+  UdpReceiver receiver;
+  ASSERT_TRUE(receiver.Open());
+  PtyPair second;
+  if (!m_pty.Open() || !second.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  const std::string link = m_tempDir / "ttyUSB0";
+  ASSERT_TRUE(PointLink(link, m_pty.path));
+  ASSERT_TRUE(m_tempDir.WriteFile("ConfigFile/ports.ini", "[Ports]\r\nCOM3=" + link + "\r\n"));
+  Select(IDC_SERIAL_PORT, 2);
+  Click(IDC_CONNECT_SERIAL);
+  ASSERT_EQ(Caption(IDC_CONNECT_SERIAL), "释放串口");
+  TargetLoopback();
+  Type(IDC_LOCAL_PORT, std::to_string(FreeUdpPort()).c_str());
+  Type(IDC_TARGET_PORT, std::to_string(receiver.Port()).c_str());
+  Select(IDC_FRAME_SIZE, 0);  // 128
+  Click(IDC_START_PORT);
+  Click(IDC_SEND_DATA);
+  ASSERT_TRUE(m_messages.empty());
+
+  const auto state = [&] { return StatValue(3); };  // the serial side's "当前状态"
+  const auto message = [&] { return Frame()->m_wndStatusBar.GetPaneText(0); };
+  ASSERT_NE(StatName(3).find("当前状态"), std::string::npos);
+  const std::string sent = Pattern(384);
+  Feed(sent.substr(0, 200));
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(receiver.Receive(got));
+  EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(sent.begin(), sent.begin() + 128));
+
+  m_pty.Unplug();
+  EXPECT_TRUE(WaitFor([&] { return state() == "断开" && message() == "串口已断开，等待重新连接…"; }))
+      << state() << " / " << message();
+  EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "释放串口");
+
+  ASSERT_TRUE(PointLink(link, second.path));
+  EXPECT_TRUE(WaitFor([&] { return state() != "断开" && message() == "就绪"; })) << state() << " / " << message();
+  ASSERT_TRUE(second.WriteMaster(sent.data() + 200, 184));
+  for (int frame = 1; frame < 3; ++frame) {
+    ASSERT_TRUE(receiver.Receive(got)) << "frame " << frame;
+    EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(sent.begin() + frame * 128, sent.begin() + (frame + 1) * 128));
+  }
+  EXPECT_TRUE(WaitFor([&] { return StatValue(2) == "384字节" && StatValue(8) == "3帧"; }))
+      << StatValue(2) << " / " << StatValue(8);
+
+  second.Unplug();
+  ASSERT_TRUE(WaitFor([&] { return state() == "断开"; }));
+  Click(IDC_CONNECT_SERIAL);
+  EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "连接串口");
+  EXPECT_EQ(Doc()->m_device.IsRunning(), 0);
+  EXPECT_EQ(message(), "就绪");
 }
 
 TEST_F(MainForm, ForwardsExactFramesToTheReceiverAndKeepsGoingAfterClosePort) {

@@ -65,9 +65,14 @@ class BridgeProcess {
   // end of file or after timeoutMs without a complete line.
   bool ReadLine(std::string& line, int timeoutMs) { return ReadLineFrom(m_out, m_outBuffer, line, timeoutMs); }
 
-  // Everything the child wrote to standard error (call after it has ended).
+  // The same for standard error.
+  bool ReadErrorLine(std::string& line, int timeoutMs) { return ReadLineFrom(m_err, m_errBuffer, line, timeoutMs); }
+
+  // Everything the child wrote to standard error and no ReadErrorLine took
+  // (call after it has ended).
   std::string ReadAllErrors() {
     std::string all;
+    all.swap(m_errBuffer);
     char buffer[4096];
     for (;;) {
       ssize_t n = read(m_err, buffer, sizeof buffer);
@@ -127,4 +132,5 @@ class BridgeProcess {
   int m_out = -1;
   int m_err = -1;
   std::string m_outBuffer;
+  std::string m_errBuffer;
 };

@@ -189,7 +189,8 @@ TEST_F(HeadlessBridgeTest, HelpDescribesEveryOption) {
   while (bridge.ReadLine(line, kWatchdogMs)) text += line + "\n";
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
   for (const char* option : {"--port", "--baud", "--parity", "--data", "--stop", "--local-port", "--target",
-                             "--frame", "--flush-idle", "--stats", "--config-dir", "--help"}) {
+                             "--frame", "--flush-idle", "--stats", "--config-dir", "--exit-on-hangup",
+                             "--list-ports", "--help"}) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
   }
   EXPECT_NE(text.find(GbkToUtf8("奇校验")), std::string::npos) << "display names in UTF-8";
@@ -201,7 +202,8 @@ TEST_F(HeadlessBridgeTest, OpenFailuresPrintTheProgramsMessagesAndStatus1) {
                       m_configDir},
                      &errors),
             1);
-  EXPECT_EQ(errors, GbkToUtf8("串口打开错误 请查看该串口是否已被其他应用程序同时打开\n"));
+  EXPECT_EQ(errors, GbkToUtf8("串口打开错误 请查看该串口是否已被其他应用程序同时打开  原因：设备 ") + m_configDir +
+                        GbkToUtf8("/no-such-tty 不存在（适配器是否已插好？）\n"));
 
   if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
   UdpReceiver holder;  // the local port is taken
@@ -210,7 +212,77 @@ TEST_F(HeadlessBridgeTest, OpenFailuresPrintTheProgramsMessagesAndStatus1) {
                       std::to_string(holder.Port()), "--config-dir", m_configDir},
                      &errors),
             1);
-  EXPECT_EQ(errors, GbkToUtf8("网络端口绑定失败，请更换端口号！\n"));
+  EXPECT_EQ(errors, GbkToUtf8(StrFormat("网络端口绑定失败，请更换端口号！  原因：本地端口 %u 已被其他程序占用\n",
+                                        static_cast<unsigned>(holder.Port()))));
+}
+
+// The adapter is pulled out mid-frame and plugged in again under its stable
+// name: one line each on standard error, and the frames that follow are
+// exact, the partial one completed by the bytes after the reopen.
+TEST_F(HeadlessBridgeTest, SurvivesUnplugAndReplugWithExactFramesAndCounters) {
+  PtyPair first, second;
+  if (!first.Open() || !second.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  const std::string link = m_folder / "ttyUSB0";
+  ASSERT_TRUE(PointLink(link, first.path));
+  ASSERT_TRUE(m_receiver.Open());
+  BridgeProcess bridge;
+  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--port", link, "--target",
+                                                "127.0.0.1:" + std::to_string(m_receiver.Port()),
+                                                "--local-port", std::to_string(FreeUdpPort()), "--frame",
+                                                "128", "--stats", "1", "--config-dir", m_configDir}));
+  std::string line;
+  ASSERT_TRUE(bridge.ReadLine(line, kWatchdogMs)) << bridge.ReadAllErrors();
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < 384; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 7 + 3));
+  ASSERT_TRUE(first.WriteMaster(bytes.data(), 200));
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(m_receiver.Receive(got));
+  EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 128));
+
+  first.Unplug();
+  ASSERT_TRUE(bridge.ReadErrorLine(line, kWatchdogMs));
+  EXPECT_NE(line.find("lost"), std::string::npos) << line;
+  ASSERT_TRUE(PointLink(link, second.path));
+  ASSERT_TRUE(bridge.ReadErrorLine(line, kWatchdogMs));
+  EXPECT_NE(line.find("back"), std::string::npos) << line;
+
+  ASSERT_TRUE(second.WriteMaster(bytes.data() + 200, 184));
+  for (int frame = 1; frame < 3; ++frame) {
+    ASSERT_TRUE(m_receiver.Receive(got));
+    EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(bytes.begin() + frame * 128, bytes.begin() + frame * 128 + 128));
+  }
+  const std::string counters = GbkToUtf8("接收量 384字节");
+  const std::string frames = GbkToUtf8("传输帧数 3帧");
+  bool seen = false;
+  while (!seen && bridge.ReadLine(line, kWatchdogMs)) {
+    seen = line.find(counters) != std::string::npos && line.find(frames) != std::string::npos;
+  }
+  EXPECT_TRUE(seen) << "last line: " << line;
+  ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+}
+
+// Whatever this machine has: status 0 and three tab-separated fields a line.
+TEST_F(HeadlessBridgeTest, ListPortsPrintsOneLinePerDevice) {
+  BridgeProcess bridge;
+  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--list-ports"}));
+  std::string line;
+  while (bridge.ReadLine(line, kWatchdogMs)) {
+    EXPECT_EQ(line.rfind("/dev/", 0), 0u) << line;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << line;
+  }
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+}
+
+TEST_F(HeadlessBridgeTest, ExitOnHangupEndsWithStatus3) {
+  BridgeProcess bridge;
+  StartForwarding(bridge, {"--exit-on-hangup"});
+  if (IsSkipped()) return;
+  m_pty.Unplug();
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 3);
+  const std::string errors = bridge.ReadAllErrors();
+  EXPECT_NE(errors.find("lost"), std::string::npos) << errors;
+  EXPECT_EQ(errors.find('\n'), errors.size() - 1) << "one line: " << errors;
 }
 
 }  // namespace

@@ -278,10 +278,53 @@ TEST(DeviceSerial, WritesCountWhatWasHandedToARunningPort) {
   EXPECT_EQ(pty.ReadMaster(10, 2000),
             std::vector<std::uint8_t>({'A', 'B', 'C', 'D', 'E', 'F', 0x00, 0xFF, '\r', '\n'}));
 
-  pty.CloseMaster();  // the write now fails, and still counts
-  EXPECT_EQ(device.WriteText("lost"), 1);
-  EXPECT_EQ(RunRow(device, "发送数据"), "14字节");
-  device.Stop(nullptr);
+}
+
+// The adapter is pulled out: the device says so, refuses writes without
+// counting them, and Stop returns at once; plugged in again under the same
+// name, the port reopens into the same sink and the counters go on.
+TEST(DeviceSerial, AHangUpIsReportedAndTheSamePathReopensIntoTheSameSink) {
+  TempFolder folder;
+  PtyPair first;
+  OPEN_PTY_OR_SKIP(first);
+  const std::string link = folder / "ttyACM0";
+  ASSERT_TRUE(PointLink(link, first.path));
+  CDeviceSerial device;
+  std::atomic<int> reports{0};
+  device.SetPortStateListener([](int, void* context) { ++*static_cast<std::atomic<int>*>(context); },
+                              &reports);
+  Sink sink;
+  ASSERT_EQ(device.Start(Settings(link), nullptr), 1);
+  device.SetDataSink(&Sink::OnByte, &sink);
+  ASSERT_TRUE(first.WriteMaster("abc", 3));
+  ASSERT_TRUE(WaitUntil([&] { return sink.count.load() == 3; }));
+  EXPECT_EQ(device.WriteText("12"), 1);
+
+  first.Unplug();
+  ASSERT_TRUE(WaitUntil([&] { return device.IsPortLost() == 1; }));
+  EXPECT_EQ(reports.load(), 1);
+  EXPECT_EQ(device.IsRunning(), 1);
+  EXPECT_EQ(device.WriteText("lost"), 0) << "nothing reaches a lost port";
+  EXPECT_EQ(RunRow(device, "发送数据"), "2字节");
+
+  PtyPair second;
+  OPEN_PTY_OR_SKIP(second);
+  ASSERT_TRUE(PointLink(link, second.path));
+  ASSERT_TRUE(WaitUntil([&] { return device.IsPortLost() == 0; }));
+  EXPECT_EQ(reports.load(), 2);
+  ASSERT_TRUE(second.WriteMaster("de", 2));
+  ASSERT_TRUE(WaitUntil([&] { return sink.count.load() == 5; }));
+  EXPECT_EQ(sink.bytes, std::vector<std::uint8_t>({'a', 'b', 'c', 'd', 'e'}));
+  EXPECT_EQ(RunRow(device, "共接收数据"), "5字节");
+  EXPECT_EQ(device.WriteText("ok"), 1);
+  EXPECT_EQ(RunRow(device, "发送数据"), "4字节");
+
+  second.Unplug();
+  ASSERT_TRUE(WaitUntil([&] { return device.IsPortLost() == 1; }));
+  WithWatchdog("Stop while lost", [&] { device.Stop(nullptr); });
+  EXPECT_EQ(device.IsRunning(), 0);
+  EXPECT_EQ(device.IsPortLost(), 0);
+  EXPECT_EQ(device.WriteText("after"), 0);
   EXPECT_EQ(RunRow(device, "发送数据"), "0字节");
 }
 
@@ -332,6 +375,7 @@ TEST(DeviceSerial, AFailedStartLogsTheSettings) {
   std::string text;
   EXPECT_EQ(log.ElementAt(0).GetString(text), 1);
   EXPECT_EQ(text, "[串口设备] {} 串口打开错误[端口:COM3 波特率:9600 奇偶校验:偶校验 数据位:8 停止位:1]");
+  EXPECT_EQ(device.GetOpenErrorCause(), "原因：设备 /nonexistent/ttyQ 不存在（适配器是否已插好？）");
   EXPECT_EQ(device.Start(nullptr), 0) << "no log is fine";
 }
 

@@ -26,3 +26,26 @@ TEST(ConfigDir, CreatesOneLevelAndAcceptsAnExistingFolder) {
   EXPECT_TRUE(CreateDirectoryOneLevel(base / "ConfigFile"));
   EXPECT_FALSE(CreateDirectoryOneLevel(base / "missing/ConfigFile"));
 }
+
+// A build tree or a portable copy keeps its folder beside the executable; an
+// executable in a folder it cannot write, or in a system folder, uses the
+// user's configuration folder, created on first use.
+TEST(ConfigDir, BesideTheExecutableWhenWritableElseInTheUsersConfigFolder) {
+  TempFolder base("choose");
+  ASSERT_FALSE(base.path.empty());
+  ASSERT_EQ(mkdir((base / "portable").c_str(), 0755), 0);
+  EXPECT_EQ(ChooseConfigDir(base / "portable", "", base / "home"), base / "portable/ConfigFile");
+  struct stat st {};
+  EXPECT_EQ(stat((base / "portable/ConfigFile").c_str(), &st), 0) << "created beside";
+  EXPECT_EQ(ChooseConfigDir(base / "portable", "", base / "home"), base / "portable/ConfigFile") << "and kept";
+
+  EXPECT_EQ(ChooseConfigDir("/usr/bin", "", base / "home"), base / "home/.config/quillon/ConfigFile");
+  EXPECT_TRUE(S_ISDIR(stat((base / "home/.config/quillon/ConfigFile").c_str(), &st) == 0 ? st.st_mode : 0));
+  EXPECT_EQ(ChooseConfigDir("/usr/bin", base / "xdg", base / "home"), base / "xdg/quillon/ConfigFile");
+  EXPECT_EQ(ChooseConfigDir("/usr/bin", "relative/xdg", base / "home"), base / "home/.config/quillon/ConfigFile")
+      << "a relative XDG_CONFIG_HOME is ignored";
+  // A plain file where the folder would be: not usable beside.
+  ASSERT_EQ(mkdir((base / "blocked").c_str(), 0755), 0);
+  ASSERT_TRUE(base.WriteFile("blocked/ConfigFile", "x"));
+  EXPECT_EQ(ChooseConfigDir(base / "blocked", base / "xdg", ""), base / "xdg/quillon/ConfigFile");
+}

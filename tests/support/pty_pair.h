@@ -6,6 +6,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -40,6 +41,13 @@ struct PtyPair {
   void CloseMaster() {
     if (master >= 0) close(master);
     master = -1;
+  }
+
+  // Both ends gone, as when a USB adapter is pulled out.
+  void Unplug() {
+    CloseMaster();
+    if (slave >= 0) close(slave);
+    slave = -1;
   }
 
   ~PtyPair() {
@@ -81,6 +89,14 @@ struct PtyPair {
     return false;
   }
 };
+
+// Points the symbolic link at target in one step (a new link renamed over
+// the old one), as udev re-creates a re-plugged adapter's stable name.
+inline bool PointLink(const std::string& link, const std::string& target) {
+  const std::string fresh = link + ".new";
+  unlink(fresh.c_str());
+  return symlink(target.c_str(), fresh.c_str()) == 0 && rename(fresh.c_str(), link.c_str()) == 0;
+}
 
 // Opens a pair or skips the test.
 #define OPEN_PTY_OR_SKIP(pair)                      \

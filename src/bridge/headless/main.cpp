@@ -7,6 +7,9 @@
 // that reaches the terminal goes through GbkToUtf8.
 #include <arpa/inet.h>
 #include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
 
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +20,7 @@
 
 #include "bridge/quillon_doc.h"
 #include "device/serial_settings.h"
+#include "device/port_list.h"
 #include "platform/config_dir.h"
 #include "platform/text.h"
 
@@ -25,6 +29,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitHangup = 3;
 
 struct Options {
   std::string port = "COM1";
@@ -39,6 +44,8 @@ struct Options {
   long statsSeconds = 0;
   long flushIdleMs = 0;
   std::string configDir;
+  bool exitOnHangup = false;
+  bool listPorts = false;
   bool help = false;
 };
 
@@ -51,6 +58,7 @@ void PrintUtf8(std::FILE* stream, const std::string& gbk) {
 const char kUsage[] =
     "用法: quillon-bridge --target 地址:端口 [选项]\n"
     "Usage: quillon-bridge --target ADDRESS:PORT [options]\n"
+    "       quillon-bridge --list-ports\n"
     "\n"
     "Forwards every byte received on a serial port, in frames of exactly the\n"
     "frame size, one UDP datagram per frame with no header, from the local\n"
@@ -76,12 +84,22 @@ const char kUsage[] =
     "  --stats SECONDS      print 接收量 (bytes received) and 传输帧数 (frames\n"
     "                       sent) every SECONDS seconds; 0 never (default 0)\n"
     "  --config-dir DIR     configuration folder (default: ConfigFile beside\n"
-    "                       the executable)\n"
+    "                       the executable when it can be written there, else\n"
+    "                       $XDG_CONFIG_HOME/quillon/ConfigFile, that is\n"
+    "                       ~/.config/quillon/ConfigFile)\n"
+    "  --exit-on-hangup     exit with status 3 when the serial port hangs up\n"
+    "                       (adapter unplugged) instead of waiting for it to\n"
+    "                       come back, so that a supervisor can restart it\n"
+    "  --list-ports         print the serial devices present, one a line: path,\n"
+    "                       name under /dev/serial/by-id (or -), description\n"
     "  --help               show this text\n"
     "\n"
     "Options take their value as the next argument or after '=' (--baud=9600).\n"
+    "When the serial port hangs up the bridge prints one line on standard error,\n"
+    "reopens the port as soon as it is back (one more line) and goes on.\n"
     "Exit status: 0 after a signal, 1 when the serial port cannot be opened or\n"
-    "the local port cannot be bound, 2 for an invalid command line.\n"
+    "the local port cannot be bound, 2 for an invalid command line, 3 after a\n"
+    "hang-up with --exit-on-hangup.\n"
     "\n"
     "Example: quillon-bridge --port /dev/ttyUSB0 --baud 460800 \\\n"
     "             --target 127.0.0.1:3000 --frame 512 --stats 5\n";
@@ -140,6 +158,14 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     if (arg == "--help" || arg == "-h") {
       options->help = true;
       return true;
+    }
+    if (arg == "--list-ports") {
+      options->listPorts = true;
+      return true;
+    }
+    if (arg == "--exit-on-hangup") {
+      options->exitOnHangup = true;
+      continue;
     }
     if (arg.rfind("--", 0) != 0) {
       *error = "unexpected argument '" + arg + "'";
@@ -255,6 +281,40 @@ void PrintStats(const Options& options, const CQuillonDoc& doc) {
   std::fflush(stdout);
 }
 
+// One line per device, tab-separated: path, by-id name or "-", description.
+int ListPorts() {
+  for (const SerialPortInfo& port : ListSerialPorts()) {
+    std::printf("%s\t%s\t%s\n", port.path.c_str(), port.byId.empty() ? "-" : port.byId.c_str(),
+                port.Description().c_str());
+  }
+  std::fflush(stdout);
+  return kExitOk;
+}
+
+// The port's hang-up and return, reported by the reader thread.
+struct HangupReport {
+  std::string port;
+  bool exitOnHangup = false;
+  std::atomic<bool> hungUp{false};
+};
+
+void OnPortState(int lost, void* context) {
+  auto* report = static_cast<HangupReport*>(context);
+  if (lost) {
+    std::fprintf(stderr, "quillon-bridge: serial port %s lost (hung up)%s\n", report->port.c_str(),
+                 report->exitOnHangup ? "" : "; waiting for it to come back");
+    std::fflush(stderr);
+    if (report->exitOnHangup) {
+      report->hungUp.store(true);
+      kill(getpid(), SIGTERM);  // ends the wait in main
+    }
+    return;
+  }
+  std::fprintf(stderr, "quillon-bridge: serial port %s is back, forwarding again\n",
+               report->port.c_str());
+  std::fflush(stderr);
+}
+
 // Waits for SIGINT or SIGTERM (blocked in every thread), printing the
 // statistics every statsSeconds seconds meanwhile.
 void WaitForStopSignal(const Options& options, const CQuillonDoc& doc) {
@@ -284,9 +344,15 @@ int RunBridge(const Options& options) {
   doc.SetKeepDisplayText(false);  // nobody shows it
   doc.SetIdleFlush(static_cast<int>(options.flushIdleMs));
 
+  HangupReport report;
+  report.port = options.port;
+  report.exitOnHangup = options.exitOnHangup;
+  doc.m_device.SetPortStateListener(&OnPortState, &report);
   if (!doc.OpenSerial(
           SerialStartParameters(options.port, options.baud, options.parity, options.dataBits, options.stopBits))) {
-    PrintUtf8(stderr, "串口打开错误 请查看该串口是否已被其他应用程序同时打开\n");
+    PrintUtf8(stderr, "串口打开错误 请查看该串口是否已被其他应用程序同时打开  " +
+                          doc.m_device.GetOpenErrorCause() + "\n");
+    doc.m_device.SetPortStateListener(nullptr, nullptr);
     return kExitFailed;
   }
 
@@ -304,7 +370,9 @@ int RunBridge(const Options& options) {
   std::fflush(stdout);
   WaitForStopSignal(options, doc);
   if (options.statsSeconds > 0) PrintStats(options, doc);
-  return kExitOk;  // ~CQuillonDoc: sink cleared, device stopped, then the socket
+  doc.CloseSerial();  // the reader is joined: no report comes any more
+  doc.m_device.SetPortStateListener(nullptr, nullptr);
+  return report.hungUp.load() ? kExitHangup : kExitOk;  // ~CQuillonDoc: sink cleared, device stopped, then the socket
 }
 
 }  // namespace
@@ -328,6 +396,7 @@ int main(int argc, char** argv) {
     PrintUtf8(stdout, kUsage);
     return kExitOk;
   }
+  if (options.listPorts) return ListPorts();
   if (!options.configDir.empty()) SetConfigDirOverride(options.configDir);
   return RunBridge(options);
 }

@@ -70,6 +70,8 @@ class CComboPeer : public CWndPeer {
   virtual int SetCurSel(int nSelect) = 0;
   virtual int GetCurSel() const = 0;
   virtual std::string GetLBText(int nIndex) const = 0;
+  // The tooltip of item nIndex (GBK); empty removes it. CB_ERR out of range.
+  virtual int SetItemTip(int nIndex, const std::string& text) { return CB_ERR; }
 };
 
 class CListPeer : public CWndPeer {

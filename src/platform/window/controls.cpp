@@ -93,6 +93,11 @@ std::string CComboBox::GetLBText(int nIndex) const {
   return peer ? peer->GetLBText(nIndex) : std::string();
 }
 
+int CComboBox::SetItemTip(int nIndex, const std::string& text) {
+  auto* peer = PeerAs<CComboPeer>(*this);
+  return peer ? peer->SetItemTip(nIndex, text) : CB_ERR;
+}
+
 int CComboBox::FindStringExact(int nStartAfter, const std::string& text) const {
   auto* peer = PeerAs<CComboPeer>(*this);
   if (!peer) return CB_ERR;

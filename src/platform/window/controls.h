@@ -51,6 +51,9 @@ class CComboBox : public CWnd {
   // Text of item nIndex; empty when out of range.
   std::string GetLBText(int nIndex) const;
   void GetLBText(int nIndex, std::string& text) const { text = GetLBText(nIndex); }
+  // The tooltip shown over item nIndex in the open list (GBK; may span
+  // lines); empty removes it. nIndex, or CB_ERR when out of range.
+  int SetItemTip(int nIndex, const std::string& text);
   // First item equal to text (exact bytes) from nStartAfter + 1, or CB_ERR.
   int FindStringExact(int nStartAfter, const std::string& text) const;
   // Window text: the edit field of an editable combo box, the selected

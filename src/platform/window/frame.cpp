@@ -43,6 +43,8 @@ int CFrameWnd::PreCreateWindow(CCreateStruct& cs) { return 1; }
 
 int CFrameWnd::OnCreate(CCreateStruct* pCreateStruct) { return 0; }
 
+void CFrameWnd::SetMessageText(const std::string& text) {}
+
 void CFrameWnd::RecalcLayout() {
   if (auto* peer = dynamic_cast<CFramePeer*>(GetPeer())) peer->RecalcLayout();
 }

@@ -33,6 +33,9 @@ class CFrameWnd : public CWnd {
   void SetActiveView(CFormView* pView) { m_pActiveView = pView; }
   // Lays the view and the status bar out again.
   void RecalcLayout();
+  // Shows text (GBK) in the message pane of the frame's status bar. Default:
+  // nothing (a frame without one).
+  virtual void SetMessageText(const std::string& text);
   // Sets the client area (view part, above any status bar) to cx × cy pixels.
   void SetClientSize(int cx, int cy);
   CSize GetClientSize() const;

@@ -78,6 +78,8 @@ constexpr int LVCFMT_CENTER = 2;
 constexpr unsigned BN_CLICKED = 0;
 constexpr unsigned CBN_SELCHANGE = 1;
 constexpr unsigned CBN_EDITCHANGE = 5;
+// A drop-down list is about to open: the parent may change its items first.
+constexpr unsigned CBN_DROPDOWN = 7;
 constexpr unsigned EN_CHANGE = 0x0300;
 
 // Failure result of list and combo operations.

@@ -14,6 +14,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "platform/window/qt/qt_combo_fit.h"
@@ -230,11 +232,34 @@ class QtEditPeer : public QtPeer<CEditPeer> {
 
 // -------------------------------------------------------------- combo boxes
 
+// Tells its parent (CBN_DROPDOWN) before the list opens, so the items can be
+// brought up to date, and opens the list wide enough for its longest item.
+class DropDownComboBox : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+  std::function<void()> onDropDown;
+
+  void showPopup() override {
+    if (onDropDown) onDropDown();
+    int widest = width();
+    const QFontMetrics metrics = view()->fontMetrics();
+    for (int i = 0; i < count(); ++i) {
+      widest = std::max(widest, metrics.horizontalAdvance(itemText(i)) + 2 * metrics.averageCharWidth() +
+                                    view()->verticalScrollBar()->sizeHint().width());
+    }
+    view()->setMinimumWidth(widest);
+    QComboBox::showPopup();
+  }
+};
+
 class QtComboPeer : public QtPeer<CComboPeer> {
  public:
   QtComboPeer(CWnd& owner, CWnd& target, int nId, QComboBox* combo)
       : QtPeer<CComboPeer>(owner, combo, Disposal::DeleteLater), m_combo(combo) {
     CWnd* parent = &target;
+    if (auto* dropDown = dynamic_cast<DropDownComboBox*>(combo)) {
+      dropDown->onDropDown = [parent, nId] { parent->OnCommand(static_cast<unsigned>(nId), CBN_DROPDOWN); };
+    }
     QObject::connect(combo, &QComboBox::activated, Guard(),
                      [parent, nId] { parent->OnCommand(static_cast<unsigned>(nId), CBN_SELCHANGE); });
     if (QLineEdit* edit = combo->lineEdit()) {
@@ -301,6 +326,11 @@ class QtComboPeer : public QtPeer<CComboPeer> {
   std::string GetLBText(int nIndex) const override {
     if (!m_combo || nIndex < 0 || nIndex >= m_combo->count()) return std::string();
     return QStringToGbk(m_combo->itemText(nIndex));
+  }
+  int SetItemTip(int nIndex, const std::string& text) override {
+    if (!m_combo || nIndex < 0 || nIndex >= m_combo->count()) return CB_ERR;
+    m_combo->setItemData(nIndex, text.empty() ? QVariant() : QVariant(GbkToQString(text)), Qt::ToolTipRole);
+    return nIndex;
   }
 
  private:
@@ -568,7 +598,7 @@ std::unique_ptr<CWndPeer> CreateQtControl(CWnd& parent, CWnd& control, const CCo
     }
     case CtlKind::DropDownList:
     case CtlKind::DropDownCombo: {
-      auto* combo = new QComboBox(parentWidget);
+      auto* combo = new DropDownComboBox(parentWidget);
       if (ctl.kind == CtlKind::DropDownCombo) {
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPointer>
 
+#include "platform/message_box.h"
 #include "platform/window/app.h"
 #include "platform/window/qt/qt_access.h"
 #include "platform/window/qt/qt_text.h"
@@ -50,5 +51,7 @@ void ShowQtMessageBox(const std::string& gbkText) {
   }
   QMessageBox box(QMessageBox::Warning, title, GbkToQString(gbkText), QMessageBox::Ok, owner);
   box.setTextFormat(Qt::PlainText);
+  const std::string cause = MessageBoxCause();
+  if (!cause.empty()) box.setInformativeText(GbkToQString(cause));
   RunModalDialog(box);
 }

@@ -1,0 +1,150 @@
+#include "device/port_list.h"
+
+#include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace {
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  return names;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0;
+}
+
+// The first line of a small sysfs attribute, without its line feed.
+std::string ReadAttribute(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "re");
+  if (f == nullptr) return std::string();
+  char line[256] = {};
+  const bool got = std::fgets(line, sizeof line, f) != nullptr;
+  std::fclose(f);
+  if (!got) return std::string();
+  std::string text = line;
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::string RealPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
+std::string BaseName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The USB device above a tty's device folder: the first folder on the way up
+// that carries idVendor.
+void ReadUsbFacts(const std::string& deviceFolder, const std::string& sysRoot, SerialPortInfo* info) {
+  std::string folder = RealPath(deviceFolder);
+  const std::string top = RealPath(sysRoot);
+  while (!folder.empty() && folder != top && folder != "/") {
+    if (Exists(folder + "/idVendor")) {
+      info->maker = ReadAttribute(folder + "/manufacturer");
+      info->product = ReadAttribute(folder + "/product");
+      info->serial = ReadAttribute(folder + "/serial");
+      return;
+    }
+    folder = folder.substr(0, folder.rfind('/'));
+  }
+}
+
+// The driver of the device, or of the first device above it when the serial
+// core's own "port" and "ctrl" devices stand in between (newer kernels).
+std::string DriverName(const std::string& deviceFolder, const std::string& sysRoot) {
+  std::string folder = RealPath(deviceFolder);
+  const std::string top = RealPath(sysRoot);
+  while (!folder.empty() && folder != top && folder != "/") {
+    const std::string driver = BaseName(RealPath(folder + "/driver"));
+    if (!driver.empty() && driver != "port" && driver != "ctrl") return driver;
+    folder = folder.substr(0, folder.rfind('/'));
+  }
+  return std::string();
+}
+
+// ttyS2 < ttyS10: names compare by their text, runs of digits by value.
+bool NaturalLess(const std::string& a, const std::string& b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (isdigit(static_cast<unsigned char>(a[i])) && isdigit(static_cast<unsigned char>(b[j]))) {
+      std::size_t ei = i, ej = j;
+      while (ei < a.size() && isdigit(static_cast<unsigned char>(a[ei]))) ++ei;
+      while (ej < b.size() && isdigit(static_cast<unsigned char>(b[ej]))) ++ej;
+      const std::string na = a.substr(i, ei - i), nb = b.substr(j, ej - j);
+      if (na.size() != nb.size()) return na.size() < nb.size();
+      if (na != nb) return na < nb;
+      i = ei;
+      j = ej;
+      continue;
+    }
+    if (a[i] != b[j]) return a[i] < b[j];
+    ++i;
+    ++j;
+  }
+  return a.size() - i < b.size() - j;
+}
+
+}  // namespace
+
+std::string SerialPortInfo::Description() const {
+  std::string text = maker;
+  if (!product.empty()) text += (text.empty() ? "" : " ") + product;
+  if (!serial.empty()) text += (text.empty() ? "" : " ") + ("(" + serial + ")");
+  if (text.empty()) text = driver;
+  return text.empty() ? "-" : text;
+}
+
+std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const std::string& devRoot) {
+  const std::string ttyClass = sysRoot + "/class/tty";
+  std::vector<SerialPortInfo> ports;
+  for (const std::string& name : FolderEntries(ttyClass)) {
+    const std::string entry = ttyClass + "/" + name;
+    // Virtual terminals, ptys and the console have no device behind them.
+    if (!Exists(entry + "/device")) continue;
+    // The 8250 driver registers every possible ttyS; type 0 means no UART
+    // answered at that address.
+    if (name.rfind("ttyS", 0) == 0) {
+      const std::string type = ReadAttribute(entry + "/type");
+      if (type.empty() || type == "0") continue;
+    }
+    SerialPortInfo info;
+    info.path = devRoot + "/" + name;
+    if (!Exists(info.path)) continue;
+    info.driver = DriverName(entry + "/device", sysRoot);
+    ReadUsbFacts(entry + "/device", sysRoot, &info);
+    ports.push_back(info);
+  }
+  // Stable names: links in /dev/serial/by-id to ../../ttyUSB0 and the like.
+  const std::string byId = devRoot + "/serial/by-id";
+  for (const std::string& link : FolderEntries(byId)) {
+    char target[PATH_MAX];
+    const ssize_t n = readlink((byId + "/" + link).c_str(), target, sizeof target - 1);
+    if (n <= 0) continue;
+    const std::string device = BaseName(std::string(target, static_cast<std::size_t>(n)));
+    for (SerialPortInfo& info : ports) {
+      if (BaseName(info.path) == device && info.byId.empty()) info.byId = byId + "/" + link;
+    }
+  }
+  std::sort(ports.begin(), ports.end(),
+            [](const SerialPortInfo& a, const SerialPortInfo& b) { return NaturalLess(a.path, b.path); });
+  return ports;
+}

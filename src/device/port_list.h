@@ -1,0 +1,31 @@
+// The serial devices present on this machine, for the port list and
+// `quillon-bridge --list-ports`: every tty in sysfs that has a device behind
+// it (USB adapters, ACM modems, on-chip UARTs, Bluetooth RFCOMM), with
+// /dev/ttyS<n> only where the driver found a real UART, each with its stable
+// name under /dev/serial/by-id and what sysfs says about the USB device it
+// belongs to. Read straight from sysfs and /dev, so that a test can point
+// both at a fake tree of its own.
+//
+// Threads: any thread. Blocking: reads a few small sysfs files per device.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct SerialPortInfo {
+  std::string path;      // "/dev/ttyUSB0"
+  std::string byId;      // "/dev/serial/by-id/usb-...", or empty
+  std::string maker;     // the USB device's manufacturer, or empty
+  std::string product;   // its product text, or empty
+  std::string serial;    // its serial number, or empty
+  std::string driver;    // the tty's driver ("ftdi_sio", "cdc_acm"), or empty
+
+  // maker, product and serial number as far as known ("FTDI FT232R USB UART
+  // (A50285BI)"); the driver when there is nothing else; "-" without either.
+  std::string Description() const;
+};
+
+// The devices in path order (ttyS2 before ttyS10). sysRoot and devRoot stand
+// for /sys and /dev; a device node must exist under devRoot to be listed.
+std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot = "/sys",
+                                            const std::string& devRoot = "/dev");

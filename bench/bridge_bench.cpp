@@ -53,6 +53,7 @@
 #include <vector>
 
 #include "bridge/bridge_process.h"
+#include "bridge/udp_segment.h"
 #include "support/pty_pair.h"
 #include "support/udp_receiver.h"
 
@@ -283,22 +284,8 @@ class BareBatchedRelay : public ThreadRelay {
       if (n == 1) {
         sendto(m_socket, data + used, m_frameSize, 0, reinterpret_cast<sockaddr*>(&m_target), sizeof m_target);
       } else {
-        iovec vector {const_cast<std::uint8_t*>(data + used), n * m_frameSize};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint16_t))] = {};
-        msghdr message {};
-        message.msg_name = &m_target;
-        message.msg_namelen = sizeof m_target;
-        message.msg_iov = &vector;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        cmsghdr* segment = CMSG_FIRSTHDR(&message);
-        segment->cmsg_level = SOL_UDP;
-        segment->cmsg_type = UDP_SEGMENT;
-        segment->cmsg_len = CMSG_LEN(sizeof(std::uint16_t));
-        const auto size = static_cast<std::uint16_t>(m_frameSize);
-        std::memcpy(CMSG_DATA(segment), &size, sizeof size);
-        sendmsg(m_socket, &message, 0);
+        CSegmentedSend send(&m_target, data + used, n * m_frameSize, static_cast<std::uint16_t>(m_frameSize));
+        sendmsg(m_socket, &send.message, 0);
       }
       used += n * m_frameSize;
       frames -= n;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <thread>
 
+#include "bridge/udp_segment.h"
 #include "platform/text.h"
 
 namespace {
@@ -101,25 +102,12 @@ int CUdpSocket::SendFrames(const void* data, int frameSize, int count, const cha
   int done = 0;
   while (done < count && !m_bSegmentRefused) {
     const int n = std::min(perSend, count - done);
-    iovec vector {const_cast<std::uint8_t*>(bytes + static_cast<std::size_t>(done) * frameSize),
-                  static_cast<std::size_t>(n) * static_cast<std::size_t>(frameSize)};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint16_t))] = {};
-    msghdr message {};
-    message.msg_name = &m_target;
-    message.msg_namelen = sizeof m_target;
-    message.msg_iov = &vector;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    cmsghdr* segment = CMSG_FIRSTHDR(&message);
-    segment->cmsg_level = SOL_UDP;
-    segment->cmsg_type = UDP_SEGMENT;
-    segment->cmsg_len = CMSG_LEN(sizeof(std::uint16_t));
-    const auto size = static_cast<std::uint16_t>(frameSize);
-    std::memcpy(CMSG_DATA(segment), &size, sizeof size);
+    CSegmentedSend send(&m_target, bytes + static_cast<std::size_t>(done) * frameSize,
+                        static_cast<std::size_t>(n) * static_cast<std::size_t>(frameSize),
+                        static_cast<std::uint16_t>(frameSize));
     ssize_t result;
     do {
-      result = sendmsg(m_hSocket, &message, 0);
+      result = sendmsg(m_hSocket, &send.message, 0);
     } while (result < 0 && errno == EINTR);
     if (result < 0 && (errno == EINVAL || errno == EIO || errno == ENOPROTOOPT || errno == EMSGSIZE)) {
       // No segmentation here (an old kernel, a route or device without

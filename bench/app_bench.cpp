@@ -449,37 +449,38 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "bench_app: the serial port did not open\n");
       status = 1;
     } else {
-      RunEventLoopFor(1000);  // settle
-      view->Record(true);
-      double cpu = CpuSeconds();
-      Clock::time_point start = Clock::now();
-      RunEventLoopFor(5000);
-      Report("port open, no bytes", *view, CpuSeconds() - cpu,
-             std::chrono::duration<double>(Clock::now() - start).count());
-
-      for (const auto& [kind, phase] : {std::pair{'b', "460800 baud, every byte value"},
-                                        std::pair{'t', "460800 baud, GPS sentences"}}) {
-        if (write(commandPipe[1], &kind, 1) != 1) status = 1;
-        RunEventLoopFor(1500);  // the stream settles, the pane fills
+      // One measured phase: the ticks and the CPU; with a device sending
+      // (sends says how fast), also the CPU per thread and what the document
+      // received and forwarded meanwhile.
+      const std::string paced = StrFormat("%d", kBytesPerSecond);
+      auto measure = [&](const char* phase, int settleMs, int measureMs, const char* sends) {
+        RunEventLoopFor(settleMs);
         view->Record(true);
         const std::map<std::string, double> threadsBefore = ThreadCpuSeconds();
         const int bytesBefore = doc->GetBytesReceived();
         const int framesBefore = doc->GetFramesSent();
-        cpu = CpuSeconds();
-        start = Clock::now();
-        RunEventLoopFor(seconds * 1000);
+        const double cpu = CpuSeconds();
+        const Clock::time_point start = Clock::now();
+        RunEventLoopFor(measureMs);
         const double wall = std::chrono::duration<double>(Clock::now() - start).count();
         const double used = CpuSeconds() - cpu;
         view->Record(false);
         Report(phase, *view, used, wall);
+        if (sends == nullptr) return;
         for (const auto& [name, total] : ThreadCpuSeconds()) {
           const auto before = threadsBefore.find(name);
           const double spent = total - (before != threadsBefore.end() ? before->second : 0.0);
           if (spent > 0.0) std::printf("    thread %-16s %.2f%% of one core\n", name.c_str(), 100.0 * spent / wall);
         }
-        std::printf("  received %.0f bytes/s (the device sends %d), %.1f frames/s forwarded\n",
-                    (doc->GetBytesReceived() - bytesBefore) / wall, kBytesPerSecond,
-                    (doc->GetFramesSent() - framesBefore) / wall);
+        std::printf("  received %.0f bytes/s (the device sends %s), %.1f frames/s forwarded\n",
+                    (doc->GetBytesReceived() - bytesBefore) / wall, sends, (doc->GetFramesSent() - framesBefore) / wall);
+      };
+
+      measure("port open, no bytes", 1000, 5000, nullptr);
+      for (const auto& [kind, phase] : {std::pair{'b', "460800 baud, every byte value"},
+                                        std::pair{'t', "460800 baud, GPS sentences"}}) {
+        if (write(commandPipe[1], &kind, 1) != 1) status = 1;
+        measure(phase, 1500, seconds * 1000, paced.c_str());  // the stream settles, the pane fills
       }
 
       // The flood: 256-byte frames (the network port restarted with them).
@@ -488,39 +489,13 @@ int main(int argc, char** argv) {
       view->GetDlgItemAs<CButton>(IDC_START_PORT)->Click();
       const char flood = 'f';
       if (write(commandPipe[1], &flood, 1) != 1) status = 1;
-      RunEventLoopFor(1500);
-      view->Record(true);
-      const std::map<std::string, double> threadsBefore = ThreadCpuSeconds();
-      const int bytesBefore = doc->GetBytesReceived();
-      const int framesBefore = doc->GetFramesSent();
-      cpu = CpuSeconds();
-      start = Clock::now();
-      RunEventLoopFor(seconds * 1000);
-      double wall = std::chrono::duration<double>(Clock::now() - start).count();
-      double used = CpuSeconds() - cpu;
-      view->Record(false);
-      Report("flood (as fast as the pty takes bytes, 256-byte frames)", *view, used, wall);
-      for (const auto& [name, total] : ThreadCpuSeconds()) {
-        const auto before = threadsBefore.find(name);
-        const double spent = total - (before != threadsBefore.end() ? before->second : 0.0);
-        if (spent > 0.0) std::printf("    thread %-16s %.2f%% of one core\n", name.c_str(), 100.0 * spent / wall);
-      }
-      std::printf("  received %.0f bytes/s, %.1f frames/s forwarded\n", (doc->GetBytesReceived() - bytesBefore) / wall,
-                  (doc->GetFramesSent() - framesBefore) / wall);
+      measure("flood (as fast as the pty takes bytes, 256-byte frames)", 1500, seconds * 1000, "as fast as it can");
       std::printf("  peak RSS of the process (VmHWM): %.1f MiB\n", PeakRssMiB());
 
       // Silence again: the window settles at once.
       const char silence = 's';
       if (write(commandPipe[1], &silence, 1) != 1) status = 1;
-      RunEventLoopFor(500);
-      view->Record(true);
-      cpu = CpuSeconds();
-      start = Clock::now();
-      RunEventLoopFor(3000);
-      wall = std::chrono::duration<double>(Clock::now() - start).count();
-      used = CpuSeconds() - cpu;
-      view->Record(false);
-      Report("the 3 s after the flood", *view, used, wall);
+      measure("the 3 s after the flood", 500, 3000, nullptr);
       if (write(commandPipe[1], &flood, 1) != 1) status = 1;
       RunEventLoopFor(1000);
     }

@@ -179,6 +179,12 @@ TEST_F(Shell, TheConsoleNeverGetsStuckOverHundredsOfOpeningsAndClosings) {
       EXPECT_EQ(Doc()->m_bCommandOpen.load(), 1);
       // Enter as the window comes up: the send button's command.
       QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Return);
+      if (cycle % 60 == 1) {
+        // Asked again while it is up: it stays, and so does the flag.
+        settings->click();
+        EXPECT_EQ(shown, 1);
+        EXPECT_EQ(Doc()->m_bCommandOpen.load(), 1);
+      }
       if (cycle % 60 == 0) {
         CEdit* transcript = console().GetDlgItemAs<CEdit>(IDC_TRANSCRIPT);
         transcriptShowedBytes = WaitFor([&] { return transcript->GetWindowText().find("$GPGGA") != std::string::npos; });

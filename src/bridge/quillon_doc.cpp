@@ -50,6 +50,7 @@ int CQuillonDoc::OnNewDocument() {
   }
   m_nBytesReceived.store(0, kRelaxed);
   m_nFramesSent.store(0, kRelaxed);
+  m_nFramesFailed.store(0, kRelaxed);
   EmptyDisplayText();
   return 1;
 }
@@ -185,7 +186,7 @@ void CQuillonDoc::OnSerialBlockEnd() {
   SendBatch();  // first: the frames' latency is what the peer sees
   if (m_nReaderBytes != 0) {
     // Read-modify-write, so a reset from the UI thread is never overwritten.
-    m_nBytesReceived.fetch_add(static_cast<std::int32_t>(m_nReaderBytes), kRelaxed);
+    m_nBytesReceived.fetch_add(m_nReaderBytes, kRelaxed);
     m_nDisplayBytes.fetch_add(m_nReaderBytes, kRelaxed);
     m_nReaderBytes = 0;
   }
@@ -234,6 +235,19 @@ int CQuillonDoc::OpenNetPort(CUdpPort& udp, const char* bindAddress) {
 int CQuillonDoc::BindNetPort(CUdpPort& udp, const char* bindAddress) {
   return udp.Bind(m_nLocalPort, bindAddress) == 1 ? 1 : 0;
 }
+
+void CQuillonDoc::CloseNetPort() {
+  m_bForwarding.store(0, kRelaxed);
+  std::lock_guard<std::mutex> net(m_netLock);
+  m_udp.Close();
+}
+
+bool CQuillonDoc::IsNetPortOpen() const {
+  std::lock_guard<std::mutex> net(m_netLock);
+  return m_udp.IsOpen();
+}
+
+std::string CQuillonDoc::GetSendErrorCause() const { return std::string(); }
 
 int CQuillonDoc::SendFrame(CUdpPort& udp) {
   std::lock_guard<std::mutex> net(m_netLock);

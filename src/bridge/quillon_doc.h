@@ -100,6 +100,12 @@ class CQuillonDoc : public CDocument {
   // over Create + Bind so that no frame leaves from an unbound socket).
   // 1 on success.
   int BindNetPort(CUdpPort& udp, const char* bindAddress = nullptr);
+  // Closes the network port: forwarding stops and the socket is closed under
+  // m_netLock, so the local port is free when it returns and no frame leaves
+  // afterwards (frames completed meanwhile are counted as not sent). UI thread.
+  void CloseNetPort();
+  // Whether the sender holds a socket. Any thread.
+  bool IsNetPortOpen() const;
   // Sends the first m_nFrameSize bytes of m_frame to m_strTargetIp:
   // m_nTargetPort through udp in one datagram, under m_netLock. 1 when the
   // whole frame left; 0 when the send failed or the size is not 1..1024.
@@ -125,8 +131,14 @@ class CQuillonDoc : public CDocument {
   void SetKeepDisplayText(bool keep);
 
   // Values the UI reads on its timers; a read may lag by one read block.
-  int GetBytesReceived() const { return m_nBytesReceived.load(std::memory_order_relaxed); }
-  int GetFramesSent() const { return m_nFramesSent.load(std::memory_order_relaxed); }
+  // 64 bits: at 460800 baud a 32-bit count wraps within a day and a half.
+  std::uint64_t GetBytesReceived() const { return m_nBytesReceived.load(std::memory_order_relaxed); }
+  // Frames that left; frames whose send failed are counted apart.
+  std::uint64_t GetFramesSent() const { return m_nFramesSent.load(std::memory_order_relaxed); }
+  std::uint64_t GetFramesFailed() const { return m_nFramesFailed.load(std::memory_order_relaxed); }
+  // Why sends are failing now (GBK, one short phrase such as "没有到目标的路由"),
+  // empty while they work. Any thread.
+  std::string GetSendErrorCause() const;
   std::uint32_t GetDisplayBytes() const { return m_nDisplayBytes.load(std::memory_order_relaxed); }
   void ResetDisplayBytes() { m_nDisplayBytes.store(0, std::memory_order_relaxed); }
   int GetFrameFill() const { return m_nFrameFill.load(std::memory_order_relaxed); }
@@ -159,8 +171,9 @@ class CQuillonDoc : public CDocument {
   // Guarded by m_displayLock; holds at most the last RECEIVED_TEXT_LIMIT
   // display bytes (older waiting text is dropped from the display only).
   std::string m_strDisplayText;
-  std::atomic<std::int32_t> m_nFramesSent{0};
-  std::atomic<std::int32_t> m_nBytesReceived{0};
+  std::atomic<std::uint64_t> m_nFramesSent{0};
+  std::atomic<std::uint64_t> m_nFramesFailed{0};
+  std::atomic<std::uint64_t> m_nBytesReceived{0};
   std::atomic<std::uint32_t> m_nDisplayBytes{0};
 
  private:

@@ -175,6 +175,8 @@ int CUdpPort::Bind(std::uint16_t port, const char* bindAddress) {
   return m_socket.Bind(port, bindAddress);
 }
 
+void CUdpPort::Close() { m_socket.Close(); }
+
 std::string CUdpPort::GetBindErrorCause() const {
   switch (m_socket.m_nLastError) {
     case 0:

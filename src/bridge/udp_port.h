@@ -87,6 +87,10 @@ class CUdpPort {
   // it, or the system's own text. Empty when nothing failed.
   std::string GetBindErrorCause() const;
 
+  // Closes the socket (10 ms pause); the local port is free on return.
+  void Close();
+  bool IsOpen() const { return m_socket.m_hSocket != CUdpSocket::kInvalidSocket; }
+
   // As CUdpSocket::SendTo.
   int SendTo(const void* data, int length, const char* targetAddress, std::uint16_t targetPort);
   // As CUdpSocket::SendFrames.

@@ -273,10 +273,11 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
 // name and address are printed as given (the command line's own encoding).
 void PrintStats(const Options& options, const CQuillonDoc& doc) {
   std::string line = GbkToUtf8("串口号 ") + options.port +
-                     GbkToUtf8(StrFormat("  接收量 %d字节  本地端口 %u  目标端口 %u  目标IP ",
-                                         doc.GetBytesReceived(), static_cast<unsigned>(options.localPort),
+                     GbkToUtf8(StrFormat("  接收量 %llu字节  本地端口 %u  目标端口 %u  目标IP ",
+                                         static_cast<unsigned long long>(doc.GetBytesReceived()), static_cast<unsigned>(options.localPort),
                                          static_cast<unsigned>(doc.GetTargetPort()))) +
-                     doc.GetTargetIp() + GbkToUtf8(StrFormat("  传输帧数 %d帧\n", doc.GetFramesSent()));
+                     doc.GetTargetIp() + GbkToUtf8(StrFormat("  传输帧数 %llu帧\n",
+                                                               static_cast<unsigned long long>(doc.GetFramesSent())));
   std::fputs(line.c_str(), stdout);
   std::fflush(stdout);
 }

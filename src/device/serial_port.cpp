@@ -8,6 +8,9 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <grp.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <sys/inotify.h>
@@ -495,11 +498,27 @@ std::string DescribeSerialOpenError(const SerialOpenError& error) {
         case ENXIO:
           return StrFormat("原因：设备 %s 不存在（适配器是否已插好？）", path);
         case EACCES:
-        case EPERM:
-          return StrFormat(
-              "原因：没有打开 %s 的权限（请把当前用户加入 dialout 组：sudo adduser $USER "
-              "dialout，然后重新登录）",
-              path);
+        case EPERM: {
+          // The cure depends on who may use the device: joining its group
+          // helps only when that group may read and write it; a device only
+          // its owner may use needs the owner or an administrator.
+          struct stat st {};
+          if (stat(path, &st) != 0) return StrFormat("原因：没有打开 %s 的权限", path);
+          const group* grp = getgrgid(st.st_gid);
+          const std::string groupName = grp != nullptr ? grp->gr_name : StrFormat("%u", static_cast<unsigned>(st.st_gid));
+          bool inGroup = getegid() == st.st_gid;
+          gid_t groups[256];
+          const int count = getgroups(256, groups);
+          for (int i = 0; i < count && !inGroup; ++i) inGroup = groups[i] == st.st_gid;
+          if ((st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP) && !inGroup) {
+            return StrFormat("原因：没有打开 %s 的权限（请把当前用户加入 %s 组：sudo adduser $USER %s，然后重新登录）",
+                             path, groupName.c_str(), groupName.c_str());
+          }
+          const passwd* owner = getpwuid(st.st_uid);
+          const std::string ownerName = owner != nullptr ? owner->pw_name : StrFormat("%u", static_cast<unsigned>(st.st_uid));
+          return StrFormat("原因：没有打开 %s 的权限（该设备属于用户 %s、%s 组，权限 %04o，当前用户不能读写；请设备的所有者或管理员授权）",
+                           path, ownerName.c_str(), groupName.c_str(), static_cast<unsigned>(st.st_mode & 07777));
+        }
         case EBUSY:
         case EWOULDBLOCK:
           return StrFormat("原因：%s 正被其他程序使用", path);

@@ -63,8 +63,8 @@ struct SerialOpenError {
 };
 
 // The cause in one line (GBK), for the second line of the open-error message:
-// a missing device, permission denied (with the cure: membership of the
-// dialout group, then log in again), a port that another program holds,
+// a missing device, permission denied (joining the device's group when that
+// group may use it, else who owns the device), a port that another program holds,
 // settings the driver refuses, or the system's own text. Empty for kNone.
 std::string DescribeSerialOpenError(const SerialOpenError& error);
 

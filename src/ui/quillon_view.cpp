@@ -26,12 +26,16 @@ const char* const kStopSending = "停止发送";
 const char* const kStateOpen = "打开";
 const char* const kStateClosed = "关闭";
 const char* const kStateLost = "断开";
+const char* const kStateSendFailing = "发送失败";
 
 const char* const kSerialOpenError = "串口打开错误 请查看该串口是否已被其他应用程序同时打开";
 // The status bar's message pane while a connected port has hung up, and
 // once it is open again.
 const char* const kPortLostMessage = "串口已断开，等待重新连接…";
 const char* const kReadyMessage = "就绪";
+// The message pane while the network port's sends fail, before the cause.
+const char* const kSendFailedMessage = "网络发送失败：";
+const char* const kAddressIncomplete = "请输入完整的目标IP地址。";
 const char* const kDefaultTargetIp = "192.168.0.1";
 
 // Every list has a selection once the initial update has run; a missing one
@@ -40,18 +44,6 @@ template <class Table>
 const auto& Pick(const Table& table, int nIndex) {
   const std::size_t count = std::size(table);
   return table[(nIndex >= 0 && static_cast<std::size_t>(nIndex) < count) ? static_cast<std::size_t>(nIndex) : 0];
-}
-
-// The port edits: a number the user typed, 0..65535, or nothing usable.
-bool ReadPortEdit(const CWnd& view, int nId, std::uint16_t& port) {
-  int translated = 0;
-  const int value = view.GetDlgItemInt(nId, &translated, true);
-  if (!translated || value < 0 || value > 65535) {
-    port = 0;
-    return false;
-  }
-  port = static_cast<std::uint16_t>(value);
-  return true;
 }
 
 }  // namespace
@@ -94,12 +86,24 @@ void CQuillonView::OnInitialUpdate() {
   SetSelection(IDC_PARITY, 0);
   SetSelection(IDC_DATA_BITS, 0);
   SetSelection(IDC_STOP_BITS, 0);
-  SetSelection(IDC_FRAME_SIZE, 1);
 
-  unsigned fields[4] = {};
-  if (std::sscanf(kDefaultTargetIp, "%u.%u.%u.%u", &fields[0], &fields[1], &fields[2], &fields[3]) == 4) {
-    m_ipTarget.SetAddress(static_cast<std::uint8_t>(fields[0]), static_cast<std::uint8_t>(fields[1]),
-                          static_cast<std::uint8_t>(fields[2]), static_cast<std::uint8_t>(fields[3]));
+  CQuillonDoc* doc = GetDocument();
+  if (!IsNetworkStarted() || doc == nullptr) {
+    SetSelection(IDC_FRAME_SIZE, 1);
+    unsigned fields[4] = {};
+    if (std::sscanf(kDefaultTargetIp, "%u.%u.%u.%u", &fields[0], &fields[1], &fields[2], &fields[3]) == 4) {
+      m_ipTarget.SetAddress(static_cast<std::uint8_t>(fields[0]), static_cast<std::uint8_t>(fields[1]),
+                            static_cast<std::uint8_t>(fields[2]), static_cast<std::uint8_t>(fields[3]));
+    }
+  } else {
+    // A started network port goes on into the new document with the socket
+    // it has: its fields keep showing the settings it was started with, the
+    // document (which starts with no frame size) gets them back, and "发送数据"
+    // says that forwarding is off again. Otherwise the form would show an
+    // address and a frame size that nothing uses.
+    doc->SetNetworkSettings(static_cast<std::uint16_t>(m_nEditLocalPort), doc->GetTargetIp(), doc->GetTargetPort(),
+                            FrameSizeForIndex(Selection(IDC_FRAME_SIZE)));
+    SetDlgItemText(IDC_SEND_DATA, doc->m_bForwarding.load() != 0 ? kStopSending : kSendData);
   }
 
   BuildStatistics(true);
@@ -107,7 +111,9 @@ void CQuillonView::OnInitialUpdate() {
 }
 
 void CQuillonView::OnConnectSerial() {
-  UpdateData(true);  // a failed validation has shown its message; carry on
+  // The port edits are checked where they are used, by "启动端口": a
+  // half-typed port must not hold up the serial port.
+  TakeReceivedText();
 
   const CParameters settings = SerialStartParameters(
       SelectedPortName(), Pick(BaudRateItems(), Selection(IDC_BAUD)),
@@ -135,7 +141,7 @@ void CQuillonView::OnConnectSerial() {
 
   KillTimer(DISPLAY_TIMER);
   doc->CloseSerial();
-  ShowPortLost(false);
+  ShowStatusMessage(StatusMessage(false));
   doc->EmptyDisplayText();  // what arrived since the last refresh is dropped
   SetDlgItemText(IDC_CONNECT_SERIAL, kConnect);
   EnableSerialSettings(true);
@@ -158,36 +164,50 @@ void CQuillonView::OnCommandSettings() {
 }
 
 void CQuillonView::OnStartPort() {
-  UpdateData(true);  // a failed validation has shown its message; carry on
+  CQuillonDoc* doc = GetDocument();
+  if (doc == nullptr) return;
 
-  if (GetDlgItemText(IDC_START_PORT) != kStartPort) {
-    // Only the form changes: the socket stays and forwarding goes on to the
-    // target it had.
+  if (IsNetworkStarted()) {
+    // Closed means closed: forwarding stops, the socket goes and its local
+    // port is free again when this returns.
+    doc->CloseNetPort();
     SetDlgItemText(IDC_START_PORT, kStartPort);
+    SetDlgItemText(IDC_SEND_DATA, kSendData);
     EnableNetworkSettings(true);
     EnableControl(IDC_SEND_DATA, false);
     return;
   }
 
-  CQuillonDoc* doc = GetDocument();
-  if (doc == nullptr) return;
-
+  // A start that fails in any way leaves the form as it was, with the one
+  // message that says what is wrong: the edits stay open for a correction
+  // and the statistics keep the ports they had.
+  const int localBefore = m_nEditLocalPort;
+  const int targetBefore = m_nEditTargetPort;
+  const auto fail = [&] {
+    m_nEditLocalPort = localBefore;
+    m_nEditTargetPort = targetBefore;
+  };
+  if (!UpdateData(true)) {  // the exchange has said what is wrong
+    fail();
+    return;
+  }
   std::uint8_t a = 0, b = 0, c = 0, d = 0;
-  m_ipTarget.GetAddress(a, b, c, d);
-  const std::string targetIp = StrFormat("%u.%u.%u.%u", a, b, c, d);
-
-  // A port edit that does not hold a number 0..65535 gives no port at all:
-  // cutting "70000" to 16 bits would send frames to a port nobody typed.
-  // Port 0 is never a destination, so frames through an older socket fail
-  // rather than go astray, and no socket is opened for it.
-  std::uint16_t targetPort = 0;
-  std::uint16_t localPort = 0;
-  const bool targetTyped = ReadPortEdit(*this, IDC_TARGET_PORT, targetPort);
-  const bool localTyped = ReadPortEdit(*this, IDC_LOCAL_PORT, localPort);
-  doc->SetNetworkSettings(localPort, targetIp, targetPort, FrameSizeForIndex(Selection(IDC_FRAME_SIZE)));
-
-  if (targetTyped && localTyped && targetPort > 1024 && targetPort < 65535) {
-    doc->OpenNetPort(doc->m_udp, nullptr);  // a failure has shown its message
+  if (m_ipTarget.GetAddress(a, b, c, d) != 4) {
+    AfxMessageBox(kAddressIncomplete);
+    m_ipTarget.SetFocus();
+    fail();
+    return;
+  }
+  // The edits hold 1024..65535 now: every port the user may enter is one a
+  // socket is opened for.
+  doc->SetNetworkSettings(static_cast<std::uint16_t>(m_nEditLocalPort), StrFormat("%u.%u.%u.%u", a, b, c, d),
+                          static_cast<std::uint16_t>(m_nEditTargetPort), FrameSizeForIndex(Selection(IDC_FRAME_SIZE)));
+  if (!doc->OpenNetPort(doc->m_udp, nullptr)) {
+    // The document has shown the message and its cause. No socket is kept,
+    // so no frame can leave from a port other than the one the form names.
+    doc->CloseNetPort();
+    fail();
+    return;
   }
 
   SetDlgItemText(IDC_START_PORT, kClosePort);
@@ -196,8 +216,7 @@ void CQuillonView::OnStartPort() {
 }
 
 void CQuillonView::OnSendData() {
-  UpdateData(true);  // a failed validation has shown its message; carry on
-
+  TakeReceivedText();  // forwarding reads no edit: nothing to check
   CQuillonDoc* doc = GetDocument();
   if (doc == nullptr) return;
   if (GetDlgItemText(IDC_SEND_DATA) == kSendData) {
@@ -244,11 +263,13 @@ void CQuillonView::RefreshPortList() {
   if (found != CB_ERR) list->SetCurSel(found);
 }
 
-void CQuillonView::ShowPortLost(bool bLost) {
-  if (bLost == m_bPortLostShown) return;
-  m_bPortLostShown = bLost;
-  if (CFrameWnd* frame = GetParentFrame()) frame->SetMessageText(bLost ? kPortLostMessage : kReadyMessage);
+void CQuillonView::ShowStatusMessage(const std::string& text) {
+  if (text == m_strStatusShown) return;
+  m_strStatusShown = text;
+  if (CFrameWnd* frame = GetParentFrame()) frame->SetMessageText(text);
 }
+
+void CQuillonView::TakeReceivedText() { m_strReceived = GetDlgItemText(IDC_RECEIVE_PANE); }
 
 void CQuillonView::RefreshDisplay() {
   CQuillonDoc* doc = GetDocument();
@@ -262,6 +283,7 @@ void CQuillonView::RefreshDisplay() {
 void CQuillonView::BuildStatistics(bool bInitial) {
   CQuillonDoc* doc = GetDocument();
   const bool fresh = bInitial || doc == nullptr;
+  const bool started = IsNetworkStarted() && doc != nullptr;
 
   m_serialStats.RemoveAll();
   m_serialStats.SetString("串口号", SelectedPortName());
@@ -269,14 +291,16 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   // A connected port that hung up reads "断开" until it is open again.
   const bool portLost = !fresh && doc->m_device.IsPortLost() == 1;
   m_serialStats.SetString("当前状态", portLost ? kStateLost : SerialStateText());
-  ShowPortLost(portLost);
+  ShowStatusMessage(StatusMessage(portLost));
 
+  // The network rows say what is in use: the target only while the port is
+  // started, and "发送失败" while its sends fail.
   m_netStats.RemoveAll();
   m_netStats.SetString("本地端口", StrFormat("%d", m_nEditLocalPort));
   m_netStats.SetString("目标端口", StrFormat("%d", m_nEditTargetPort));
-  m_netStats.SetString("目标IP", fresh ? std::string() : doc->GetTargetIp());
+  m_netStats.SetString("目标IP", started ? doc->GetTargetIp() : std::string());
   m_netStats.SetString("传输帧数", fresh ? std::string("0帧") : StrFormat("%llu帧", static_cast<unsigned long long>(doc->GetFramesSent())));
-  m_netStats.SetString("当前状态", NetworkStateText());
+  m_netStats.SetString("当前状态", !started ? kStateClosed : (SendErrorCause().empty() ? kStateOpen : kStateSendFailing));
 
   m_stats.RemoveAll();
   if (m_serialStats.GetSize() > 0) {
@@ -287,6 +311,24 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   }
   m_listStats.SetDisplayParameters(m_stats);
   m_listStats.RefreshRows(false);
+  // Names as wide as the longest, values in the room left and never less
+  // than the longest value: "4294967295字节" or a device path stays whole.
+  m_listStats.SetColumnWidth(1, LVSCW_AUTOSIZE_USEHEADER);
+  m_listStats.SetColumnWidth(2, LVSCW_AUTOSIZE_USEHEADER);
+}
+
+std::string CQuillonView::SendErrorCause() const {
+  CQuillonDoc* doc = GetDocument();
+  if (doc == nullptr || !IsNetworkStarted()) return std::string();
+  return doc->GetSendErrorCause();
+}
+
+// A lost serial port matters most: nothing reaches the network without it.
+std::string CQuillonView::StatusMessage(bool bPortLost) const {
+  if (bPortLost) return kPortLostMessage;
+  const std::string cause = SendErrorCause();
+  if (!cause.empty()) return kSendFailedMessage + cause;
+  return kReadyMessage;
 }
 
 // The "当前状态" rows follow the buttons, which change only when the port
@@ -296,10 +338,7 @@ const char* CQuillonView::SerialStateText() const {
   return kStateClosed;
 }
 
-const char* CQuillonView::NetworkStateText() const {
-  if (GetDlgItemText(IDC_START_PORT) == kClosePort) return kStateOpen;
-  return kStateClosed;
-}
+bool CQuillonView::IsNetworkStarted() const { return GetDlgItemText(IDC_START_PORT) == kClosePort; }
 
 int CQuillonView::Selection(int nId) const {
   const CComboBox* list = GetDlgItemAs<CComboBox>(nId);

@@ -115,19 +115,27 @@ class CQuillonView : public CFormView {
   // and the target address as a fresh form shows them (zero, empty).
   void BuildStatistics(bool bInitial);
   void RefreshDisplay();
-  // The "当前状态" values: "打开" while connected / started, else "关闭"
-  // (a lost port reads "断开", see BuildStatistics).
+  // The serial "当前状态": "打开" while connected, else "关闭" (a lost port
+  // reads "断开", see BuildStatistics).
   const char* SerialStateText() const;
-  const char* NetworkStateText() const;
+  // Whether "启动端口" has opened the network port (the button reads "关闭端口").
+  bool IsNetworkStarted() const;
+  // Why the started network port's sends fail now; empty while they work or
+  // while it is closed.
+  std::string SendErrorCause() const;
   // The port list: COM1 to COM20, then the serial devices present by path
   // (tooltip: stable name and description); the selection stays on the
   // same name. Runs at the initial update and whenever the list opens.
   void RefreshPortList();
   // The selected port list item: "COMn" or a device path.
   std::string SelectedPortName() const;
-  // The status bar's message pane: the lost-port notice or "就绪", set only
-  // when it changes.
-  void ShowPortLost(bool bLost);
+  // The status bar's message pane: the lost-port notice, else the network
+  // send failure with its cause, else "就绪"; set only when it changes.
+  std::string StatusMessage(bool bPortLost) const;
+  void ShowStatusMessage(const std::string& text);
+  // The receive pane's text into m_strReceived: the part of the exchange
+  // that the serial and forwarding buttons keep (a new document shows it).
+  void TakeReceivedText();
   int Selection(int nId) const;
   void SetSelection(int nId, int nIndex);
   void EnableControl(int nId, bool bEnable);
@@ -139,5 +147,5 @@ class CQuillonView : public CFormView {
   // a second request only gives it the focus, and leaves the document's
   // console-open flag alone.
   CCommandDlg* m_pConsoleWindow = nullptr;
-  bool m_bPortLostShown = false;
+  std::string m_strStatusShown = "就绪";
 };

@@ -107,11 +107,19 @@ TEST_F(Shell, RegistersOnlyTheFileAcceleratorsSoEditKeysStayWithTheEdits) {
   EXPECT_EQ(Caption(IDC_LOCAL_PORT), "2000");
 }
 
+// Ctrl+N with the network port started and forwarding on: the counts and
+// the forwarding go back to zero, the serial selections to their defaults,
+// while the open ports stay. The network fields keep showing what the started
+// port uses, and the statistics name the same target; "发送数据" switches
+// forwarding on again with the frame size shown.
 TEST_F(Shell, CtrlNResetsTheDocumentAndTheSelectionsButKeepsPortAndCaptions) {
   if (!ConnectCom3()) GTEST_SKIP() << "no pseudo-terminal available";
+  UdpReceiver receiver;
+  ASSERT_TRUE(receiver.Open());
   TargetLoopback();
-  Type(IDC_TARGET_PORT, "1024");  // no socket: nothing leaves the machine
-  Select(IDC_FRAME_SIZE, 3);
+  Type(IDC_LOCAL_PORT, std::to_string(FreeUdpPort()).c_str());
+  Type(IDC_TARGET_PORT, std::to_string(receiver.Port()).c_str());
+  Select(IDC_FRAME_SIZE, 0);  // 128
   Click(IDC_START_PORT);
   Click(IDC_SEND_DATA);
   Feed("12345");
@@ -123,24 +131,34 @@ TEST_F(Shell, CtrlNResetsTheDocumentAndTheSelectionsButKeepsPortAndCaptions) {
   EXPECT_EQ(Doc()->GetBytesReceived(), 0);
   EXPECT_EQ(Doc()->GetFramesSent(), 0);
   EXPECT_EQ(Doc()->m_bForwarding.load(), 0);
-  EXPECT_EQ(Doc()->GetFrameSize(), 0);
   EXPECT_EQ(Doc()->m_device.IsRunning(), 1) << "the port stays open";
-  // Defaults shown although COM3 is the open port; captions and enable
-  // states as they were.
+  // Serial defaults shown although COM3 is the open port; captions and
+  // enable states as they were, but for forwarding, which is off.
   EXPECT_EQ(Caption(IDC_SERIAL_PORT), "COM1");
-  EXPECT_EQ(Caption(IDC_FRAME_SIZE), "256");
-  EXPECT_EQ(View()->m_ipTarget.GetWindowText(), "192.168.0.1");
+  EXPECT_EQ(Caption(IDC_FRAME_SIZE), "128");
+  EXPECT_EQ(View()->m_ipTarget.GetWindowText(), "127.0.0.1");
   EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "释放串口");
   EXPECT_EQ(Caption(IDC_START_PORT), "关闭端口");
-  EXPECT_EQ(Caption(IDC_SEND_DATA), "停止发送");
+  EXPECT_EQ(Caption(IDC_SEND_DATA), "发送数据");
   EXPECT_FALSE(Enabled(IDC_SERIAL_PORT));
+  EXPECT_FALSE(Enabled(IDC_TARGET_IP));
   EXPECT_EQ(StatValue(2), "0字节");
   EXPECT_EQ(StatValue(1), "COM1");
+  EXPECT_EQ(StatValue(7), View()->m_ipTarget.GetWindowText()) << "the statistics name the target shown";
+  QTest::qWait(2 * STATS_PERIOD_MS);
+  EXPECT_EQ(StatValue(7), View()->m_ipTarget.GetWindowText());
   EXPECT_EQ(Frame()->GetWindowText(), "串口转网口助手 - Quillon");
 
-  // The port still delivers, counted from zero.
+  // The port still delivers, counted from zero, and forwarding on again
+  // sends frames of the size shown to the target shown.
+  Click(IDC_SEND_DATA);
+  const std::string bytes(128, 'g');
   Feed("67");
-  EXPECT_TRUE(WaitFor([&] { return StatValue(2) == "2字节"; })) << StatValue(2);
+  Feed(bytes);
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(receiver.Receive(got));
+  EXPECT_EQ(got.bytes.size(), 128u);
+  EXPECT_TRUE(WaitFor([&] { return StatValue(2) == "130字节"; })) << StatValue(2);
   EXPECT_TRUE(m_messages.empty());
 }
 

@@ -1,7 +1,12 @@
 #include "device/serial_port.h"
 
 #include <gtest/gtest.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <algorithm>
 
 #include <atomic>
 #include <condition_variable>
@@ -10,6 +15,7 @@
 #include <vector>
 
 #include "device/device_serial.h"
+#include "platform/text.h"
 #include "support/config_dir_override.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
@@ -257,9 +263,30 @@ TEST(SerialPort, AFailedOpenSaysWhy) {
   EXPECT_EQ(port.Open(pty.path, "9600", "无", "8", "1", SERIAL_EVENT_MASK), 0);
   EXPECT_NE(DescribeSerialOpenError(port.GetOpenError()).find("正被其他程序使用"), std::string::npos);
 
-  // The cure comes with permission denied, whoever runs the test.
-  const SerialOpenError denied{SerialOpenStep::kOpen, EACCES, "/dev/ttyUSB0"};
-  EXPECT_NE(DescribeSerialOpenError(denied).find("dialout"), std::string::npos);
+  // Permission denied: joining the device's group is advised only when that
+  // group may read and write it and the user is not in it; otherwise the
+  // cause names the owner.
+  ASSERT_TRUE(folder.WriteFile("ttyOwned", ""));
+  const std::string owned = folder / "ttyOwned";
+  ASSERT_EQ(chmod(owned.c_str(), 0600), 0);
+  const std::string ownerOnly = DescribeSerialOpenError({SerialOpenStep::kOpen, EACCES, owned});
+  EXPECT_EQ(ownerOnly.find("dialout"), std::string::npos) << ownerOnly;
+  EXPECT_EQ(ownerOnly.find("adduser"), std::string::npos) << ownerOnly;
+  const passwd* me = getpwuid(geteuid());
+  ASSERT_NE(me, nullptr);
+  EXPECT_NE(ownerOnly.find(StrFormat("用户 %s", me->pw_name)), std::string::npos) << ownerOnly;
+  const group* dialout = getgrnam("dialout");
+  bool inDialout = dialout == nullptr;
+  if (dialout != nullptr) {
+    std::vector<gid_t> groups(static_cast<std::size_t>(getgroups(0, nullptr)) + 1);
+    groups.resize(static_cast<std::size_t>(getgroups(static_cast<int>(groups.size()), groups.data())));
+    inDialout = getegid() == dialout->gr_gid || std::find(groups.begin(), groups.end(), dialout->gr_gid) != groups.end();
+  }
+  if (!inDialout && chown(owned.c_str(), static_cast<uid_t>(-1), dialout->gr_gid) == 0) {
+    ASSERT_EQ(chmod(owned.c_str(), 0660), 0);
+    EXPECT_NE(DescribeSerialOpenError({SerialOpenStep::kOpen, EACCES, owned}).find("adduser $USER dialout"),
+              std::string::npos);
+  }
   EXPECT_EQ(DescribeSerialOpenError(SerialOpenError()), "");
 }
 

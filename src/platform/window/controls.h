@@ -70,6 +70,7 @@ class CListCtrl : public CWnd {
   int DeleteColumn(int nCol);
   int GetColumnCount() const;
   int GetColumnWidth(int nCol) const;
+  // cx in pixels, or LVSCW_AUTOSIZE / LVSCW_AUTOSIZE_USEHEADER.
   int SetColumnWidth(int nCol, int cx);
   std::string GetColumnHeading(int nCol) const;
   int GetColumnFormat(int nCol) const;

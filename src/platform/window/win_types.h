@@ -72,6 +72,10 @@ constexpr unsigned long LVS_EX_FULLROWSELECT = 0x0020UL;
 constexpr int LVCFMT_LEFT = 0;
 constexpr int LVCFMT_RIGHT = 1;
 constexpr int LVCFMT_CENTER = 2;
+// SetColumnWidth: as wide as the column's texts; and at least its heading,
+// the last column also filling the room the others leave.
+constexpr int LVSCW_AUTOSIZE = -1;
+constexpr int LVSCW_AUTOSIZE_USEHEADER = -2;
 
 // Notification codes that reach the parent's command handlers with the
 // control's identifier. Accelerators and button clicks use code 0.

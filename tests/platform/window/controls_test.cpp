@@ -1,3 +1,4 @@
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -39,11 +40,11 @@ TEST_F(EditControl, AppendGoesToTheEndWhateverTheCaretWithOneReplaceSelection) {
   EXPECT_EQ(pane->GetWindowText(), "AAAA\r\nBBBB$GP..\r\n$A");
   // One edit of the document, line breaks and all.
   EXPECT_EQ(changes, 1);
-  // The caret ends after the appended text.
+  // The user's selection stays where it was, ready to be copied.
   int start = 0, end = 0;
   pane->GetSel(start, end);
-  EXPECT_EQ(start, static_cast<int>(pane->GetWindowText().size()));
-  EXPECT_EQ(end, start);
+  EXPECT_EQ(start, 1);
+  EXPECT_EQ(end, 3);
 
   // Selection positions count GBK bytes, a line break two.
   pane->SetWindowText("串口\r\nAB");
@@ -182,7 +183,7 @@ TEST_F(AddressControl, HoldsFourFieldsOf0To255ReadAndSetAsNumbers) {
   EXPECT_EQ(packed, 0xC0A80001u);
   EXPECT_EQ(address->GetWindowText(), "192.168.0.1");
 
-  // Typed by the user: digits and dots move on; a fourth digit or 256 does not fit.
+  // Typed by the user: digits and dots move on; 256 does not fit.
   address->ClearAddress();
   EXPECT_EQ(address->IsBlank(), 1);
   auto* widget = static_cast<QuillonIpAddressEdit*>(WidgetOf(*address));
@@ -191,11 +192,12 @@ TEST_F(AddressControl, HoldsFourFieldsOf0To255ReadAndSetAsNumbers) {
   EXPECT_EQ(address->GetAddress(a, b, c, d), 3);  // the last field is still blank
   EXPECT_EQ(address->GetWindowText(), "127.0.0.");
   TypeIntoFocus(QStringLiteral(".256"));
-  EXPECT_EQ(widget->FieldEdit(3)->text(), QStringLiteral("25"));
-  QTest::keyClicks(widget->FieldEdit(0), QStringLiteral("9"));
-  EXPECT_EQ(widget->FieldEdit(0)->text(), QStringLiteral("127"));
-  EXPECT_EQ(address->GetAddress(a, b, c, d), 4);
-  EXPECT_EQ(std::vector<int>({a, b, c, d}), std::vector<int>({127, 0, 0, 25}));
+  EXPECT_EQ(widget->FieldEdit(3)->text(), QStringLiteral("25")) << "refused, the field unchanged";
+  // A digit typed into a full field with the caret at its end starts the next.
+  widget->FieldEdit(0)->setFocus(Qt::MouseFocusReason);
+  widget->FieldEdit(0)->end(false);
+  TypeIntoFocus(QStringLiteral("9"));
+  EXPECT_EQ(address->GetWindowText(), "127.9.0.25");
 
   // Over an address: three digits move on with the next field selected, and
   // the dot typed after them is swallowed instead of skipping that field.
@@ -204,16 +206,60 @@ TEST_F(AddressControl, HoldsFourFieldsOf0To255ReadAndSetAsNumbers) {
   widget->FieldEdit(0)->selectAll();
   TypeIntoFocus(QStringLiteral("127.0.0.1"));
   EXPECT_EQ(address->GetWindowText(), "127.0.0.1");
-  // A dot in a field the caret merely came into does not move either.
-  widget->FieldEdit(1)->setFocus(Qt::MouseFocusReason);
-  TypeIntoFocus(QStringLiteral("."));
-  EXPECT_TRUE(widget->FieldEdit(1)->hasFocus());
+  // Clicked in before the digits: what is typed replaces them from the caret,
+  // and "." or space moves on from a field the caret came into by a click.
+  address->SetAddress(192, 168, 0, 1);
+  QLineEdit* first = widget->FieldEdit(0);
+  QTest::mouseClick(first, Qt::LeftButton, {}, QPoint(1, first->height() / 2));
+  ASSERT_EQ(first->cursorPosition(), 0);
+  TypeIntoFocus(QStringLiteral("10 1.2.3"));
+  EXPECT_EQ(address->GetWindowText(), "10.1.2.3");
   // Backspace at the start of a field goes back to the end of the previous one.
+  widget->FieldEdit(1)->setFocus();
   widget->FieldEdit(1)->setCursorPosition(0);
   TypeIntoFocus(QStringLiteral("\b"));
   EXPECT_TRUE(widget->FieldEdit(0)->hasFocus());
   TypeIntoFocus(QStringLiteral("\b"));
-  EXPECT_EQ(address->GetWindowText(), "12.0.0.1");
+  EXPECT_EQ(address->GetWindowText(), "1.1.2.3");
+
+  // Leading zeros go as the caret leaves the field: what it shows is what is read.
+  widget->FieldEdit(2)->setFocus();
+  widget->FieldEdit(2)->selectAll();
+  TypeIntoFocus(QStringLiteral("01"));
+  EXPECT_EQ(widget->FieldEdit(2)->text(), QStringLiteral("01"));
+  widget->FieldEdit(3)->setFocus();
+  EXPECT_EQ(widget->FieldEdit(2)->text(), QStringLiteral("1"));
+
+  // Pasted: a dotted address fills all four fields wherever the caret is; a
+  // number replaces the field's selection; anything over 255 or not an
+  // address is refused and changes nothing.
+  address->SetAddress(192, 168, 0, 1);
+  QLineEdit* third = widget->FieldEdit(2);
+  third->setFocus();
+  third->setCursorPosition(1);
+  QGuiApplication::clipboard()->setText(QStringLiteral(" 10.1.2.3\n"));
+  QTest::keyClick(third, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(address->GetWindowText(), "10.1.2.3");
+  QGuiApplication::clipboard()->setText(QStringLiteral("255.255.255.255"));
+  QTest::keyClick(widget->FieldEdit(0), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(address->GetWindowText(), "255.255.255.255");
+  for (const char* refused : {"256.1.1.1", "1.2.3", "1.2.3.4.5", "abc", "300"}) {
+    address->SetAddress(10, 1, 2, 3);
+    widget->FieldEdit(1)->setFocus();
+    widget->FieldEdit(1)->selectAll();
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(refused));
+    QTest::keyClick(widget->FieldEdit(1), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(address->GetWindowText(), "10.1.2.3") << refused;
+  }
+  // "0" pasted behind a field's "0" is still 0 once the caret leaves.
+  address->SetAddress(10, 0, 2, 3);
+  QGuiApplication::clipboard()->setText(QStringLiteral("0"));
+  widget->FieldEdit(1)->setFocus();
+  widget->FieldEdit(1)->end(false);
+  QTest::keyClick(widget->FieldEdit(1), Qt::Key_V, Qt::ControlModifier);
+  widget->FieldEdit(0)->setFocus();
+  EXPECT_EQ(widget->FieldEdit(1)->text(), QStringLiteral("0"));
+  EXPECT_EQ(address->GetWindowText(), "10.0.2.3");
 
   address->SetAddress(0x0A000102u);
   EXPECT_EQ(address->GetWindowText(), "10.0.1.2");

@@ -180,13 +180,17 @@ class QtEditPeer : public QtPeer<CEditPeer> {
       m_line->end(false);
       m_line->insert(EditTextIn(text, false));
     } else if (m_text) {
-      // One insertion at the end of the document, wherever the user left the
-      // caret; the caret follows so that the end stays in view.
+      // One insertion at the end of the document through a cursor of its
+      // own: the user's caret and selection stay where they are (so a
+      // selection can be copied while text streams in). The view follows the
+      // new text only while it shows the end; scrolled up, it stays put.
+      QScrollBar* bar = m_text->verticalScrollBar();
+      const bool atEnd = bar->value() >= bar->maximum();
+      const int scrolledTo = bar->value();
       QTextCursor cursor(m_text->document());
       cursor.movePosition(QTextCursor::End);
       cursor.insertText(EditTextIn(text, true));
-      m_text->setTextCursor(cursor);
-      m_text->ensureCursorVisible();
+      bar->setValue(atEnd ? bar->maximum() : scrolledTo);
     }
   }
 
@@ -392,7 +396,20 @@ class QtListPeer : public QtPeer<CListPeer> {
   }
   int SetColumnWidth(int nCol, int cx) override {
     if (!m_table || nCol < 0 || nCol >= m_table->columnCount()) return 0;
-    m_table->setColumnWidth(nCol, cx);
+    if (cx == LVSCW_AUTOSIZE || cx == LVSCW_AUTOSIZE_USEHEADER) {
+      // Through the base: the table view keeps its override protected.
+      int width = static_cast<const QAbstractItemView*>(m_table.data())->sizeHintForColumn(nCol);
+      if (cx == LVSCW_AUTOSIZE_USEHEADER) {
+        width = std::max(width, m_table->horizontalHeader()->sectionSizeHint(nCol));
+        if (nCol == m_table->columnCount() - 1) {
+          int room = m_table->viewport()->width();
+          for (int col = 0; col < nCol; ++col) room -= m_table->columnWidth(col);
+          width = std::max(width, room);
+        }
+      }
+      cx = width;
+    }
+    if (m_table->columnWidth(nCol) != cx) m_table->setColumnWidth(nCol, cx);
     return 1;
   }
   std::string GetColumnHeading(int nCol) const override {

@@ -1,9 +1,14 @@
 #include "platform/window/qt/qt_ip_address.h"
 
-#include <QFocusEvent>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QStringList>
 #include <QValidator>
 
@@ -24,6 +29,47 @@ class ByteValidator : public QValidator {
   }
 };
 
+bool IsByteText(const QString& text) {
+  int position = 0;
+  QString copy = text;
+  return ByteValidator().validate(copy, position) == QValidator::Acceptable;
+}
+
+// One field. The paste paths that do not pass a key through the control's
+// filter (the context menu, the middle button) go to the control too, and
+// nothing is dropped into a field.
+class AddressField : public QLineEdit {
+ public:
+  AddressField(QuillonIpAddressEdit* control, int nIndex) : QLineEdit(control), m_control(control), m_nIndex(nIndex) {
+    setAcceptDrops(false);
+  }
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override {
+    QMenu* menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (QAction* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+      paste->disconnect();
+      connect(paste, &QAction::triggered, this,
+              [this] { m_control->PasteInto(m_nIndex, QGuiApplication::clipboard()->text()); });
+    }
+    menu->popup(event->globalPos());
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (event->button() == Qt::MiddleButton && clipboard->supportsSelection()) {
+      m_control->PasteInto(m_nIndex, clipboard->text(QClipboard::Selection));
+      event->accept();
+      return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+  }
+
+ private:
+  QuillonIpAddressEdit* m_control;
+  int m_nIndex;
+};
+
 }  // namespace
 
 QuillonIpAddressEdit::QuillonIpAddressEdit(QWidget* parent) : QFrame(parent) {
@@ -36,7 +82,7 @@ QuillonIpAddressEdit::QuillonIpAddressEdit(QWidget* parent) : QFrame(parent) {
   layout->setContentsMargins(2, 0, 2, 0);
   layout->setSpacing(0);
   for (std::size_t i = 0; i < m_fields.size(); ++i) {
-    auto* field = new QLineEdit(this);
+    auto* field = new AddressField(this, static_cast<int>(i));
     field->setFrame(false);
     field->setAlignment(Qt::AlignCenter);
     field->setMaxLength(3);
@@ -49,11 +95,6 @@ QuillonIpAddressEdit::QuillonIpAddressEdit(QWidget* parent) : QFrame(parent) {
       dot->setAlignment(Qt::AlignCenter);
       layout->addWidget(dot);
     }
-    connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
-      m_typed[i] = !text.isEmpty();
-      // Three digits fill a field: on to the next one, as the classic control does.
-      if (text.size() == 3 && i + 1 < m_fields.size()) MoveTo(static_cast<int>(i) + 1);
-    });
   }
   setFocusProxy(m_fields[0]);
 }
@@ -67,7 +108,6 @@ int QuillonIpAddressEdit::IndexOf(QObject* object) const {
 
 void QuillonIpAddressEdit::MoveTo(int nIndex) {
   QLineEdit* field = m_fields[static_cast<std::size_t>(nIndex)];
-  m_typed[static_cast<std::size_t>(nIndex)] = false;
   field->setFocus(Qt::TabFocusReason);
   field->selectAll();
 }
@@ -114,29 +154,114 @@ void QuillonIpAddressEdit::SetText(const QString& text) {
   }
 }
 
+void QuillonIpAddressEdit::Normalise(int nIndex) {
+  const int value = Field(nIndex);
+  QLineEdit* field = m_fields[static_cast<std::size_t>(nIndex)];
+  if (value >= 0 && field->text() != QString::number(value)) field->setText(QString::number(value));
+}
+
+void QuillonIpAddressEdit::TypeDigit(int nIndex, QChar digit) {
+  const auto at = static_cast<std::size_t>(nIndex);
+  QLineEdit* field = m_fields[at];
+  const QString text = field->text();
+  m_advanced[at] = false;
+  if (!field->hasSelectedText() && field->cursorPosition() >= text.size() && text.size() >= 3) {
+    // A full field with the caret at its end: the digit starts the next one.
+    if (nIndex < 3) {
+      MoveTo(nIndex + 1);
+      TypeDigit(nIndex + 1, digit);
+    }
+    return;
+  }
+  // The selection, or everything from the caret on, is what the digit replaces.
+  const int from = field->hasSelectedText() ? static_cast<int>(field->selectionStart()) : field->cursorPosition();
+  const int to = field->hasSelectedText() ? from + static_cast<int>(field->selectedText().size())
+                                          : static_cast<int>(text.size());
+  const QString typed = text.left(from) + digit + text.mid(to);
+  if (!IsByteText(typed)) {
+    QApplication::beep();
+    return;
+  }
+  field->setText(typed);
+  field->setCursorPosition(from + 1);
+  if (typed.size() == 3 && from + 1 == 3 && nIndex < 3) {
+    Normalise(nIndex);
+    MoveTo(nIndex + 1);
+    m_advanced[at + 1] = true;
+  }
+}
+
+bool QuillonIpAddressEdit::PasteInto(int nIndex, const QString& pasted) {
+  if (nIndex < 0 || nIndex > 3) return false;
+  const QString text = pasted.trimmed();
+  if (text.contains(QLatin1Char('.'))) {
+    // A whole address, wherever the caret is: all four fields or none.
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4) return false;
+    for (const QString& part : parts) {
+      if (!IsByteText(part)) return false;
+    }
+    for (int i = 0; i < 4; ++i) SetField(i, parts[i].toInt());
+    QLineEdit* last = m_fields[3];
+    last->setFocus(Qt::OtherFocusReason);
+    last->end(false);
+    m_advanced.fill(false);
+    return true;
+  }
+  const auto at = static_cast<std::size_t>(nIndex);
+  QLineEdit* field = m_fields[at];
+  const QString current = field->text();
+  const int from = field->hasSelectedText() ? static_cast<int>(field->selectionStart()) : field->cursorPosition();
+  const int to = field->hasSelectedText() ? from + static_cast<int>(field->selectedText().size()) : from;
+  const QString result = current.left(from) + text + current.mid(to);
+  if (text.isEmpty() || !IsByteText(result)) {
+    QApplication::beep();
+    return false;
+  }
+  field->setText(result);
+  field->setCursorPosition(from + static_cast<int>(text.size()));
+  m_advanced[at] = false;
+  return true;
+}
+
 bool QuillonIpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
   const int index = IndexOf(watched);
   if (index < 0) return QFrame::eventFilter(watched, event);
   const auto at = static_cast<std::size_t>(index);
-  if (event->type() == QEvent::FocusIn) {
-    // The caret came in by a click or Tab: what the field holds was not typed
-    // in this visit. (A window coming back to the front changes nothing.)
-    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) m_typed[at] = false;
+  if (event->type() == QEvent::FocusOut) {
+    // However the caret comes back, a dot then moves on.
+    m_advanced[at] = false;
+    Normalise(index);
     return QFrame::eventFilter(watched, event);
   }
   if (event->type() != QEvent::KeyPress) return QFrame::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
   QLineEdit* field = m_fields[at];
-  if (key->key() == Qt::Key_Period || key->text() == QStringLiteral(".")) {
-    // Only after digits typed here; right after a move it is the dot the user
-    // types out of habit, and moving on would skip a field.
-    if (index < 3 && m_typed[at] && !field->text().isEmpty()) MoveTo(index + 1);
+  if (key->matches(QKeySequence::Paste)) {
+    PasteInto(index, QGuiApplication::clipboard()->text());
     return true;
   }
+  const QString typed = key->text();
+  if (typed.size() == 1 && typed[0] >= QLatin1Char('0') && typed[0] <= QLatin1Char('9') &&
+      !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+    TypeDigit(index, typed[0]);
+    return true;
+  }
+  if (key->key() == Qt::Key_Period || key->key() == Qt::Key_Space || typed == QStringLiteral(".") ||
+      typed == QStringLiteral(" ")) {
+    // Right after a third digit moved here it is the dot the user types out
+    // of habit: moving on again would skip a field.
+    if (m_advanced[at]) {
+      m_advanced[at] = false;
+    } else if (index < 3) {
+      MoveTo(index + 1);
+    }
+    return true;
+  }
+  m_advanced[at] = false;
   if (key->key() == Qt::Key_Backspace && index > 0 && field->cursorPosition() == 0 && !field->hasSelectedText()) {
     QLineEdit* previous = m_fields[at - 1];
-    previous->setFocus(Qt::TabFocusReason);
+    previous->setFocus(Qt::BacktabFocusReason);
     previous->end(false);
     return true;
   }

@@ -266,6 +266,10 @@ class QtStatusBarPeer : public QtPeer<CStatusBarPeer> {
       auto* label = new QLabel(m_bar);
       label->setTextFormat(Qt::PlainText);
       if (m_labels.empty()) {
+        // The message gives way: a long one is cut at its own pane rather
+        // than pushing the indicators past the window's edge.
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        label->setMinimumWidth(0);
         m_bar->addWidget(label, 1);
       } else {
         label->setFrameShape(QFrame::Panel);

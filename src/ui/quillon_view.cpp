@@ -170,6 +170,7 @@ void CQuillonView::OnStartPort() {
   if (IsNetworkStarted()) {
     // Closed means closed: forwarding stops, the socket goes and its local
     // port is free again when this returns.
+    TakeReceivedText();
     doc->CloseNetPort();
     SetDlgItemText(IDC_START_PORT, kStartPort);
     SetDlgItemText(IDC_SEND_DATA, kSendData);

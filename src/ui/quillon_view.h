@@ -97,7 +97,9 @@ class CQuillonView : public CFormView {
   // Bound by the data exchange: the statistics list and the address control.
   CParameterListCtrl m_listStats;
   CIPAddressCtrl m_ipTarget;
-  // The port edits as last exchanged (validated to 1024..65535).
+  // The ports the network port was last started with (1024..65535); the
+  // edits are read into them only by a start that passes the checks (2000
+  // and 3000 until then).
   int m_nEditLocalPort = 2000;
   int m_nEditTargetPort = 3000;
   // The statistics: one section per side, both under the root.

@@ -1,5 +1,7 @@
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -251,6 +253,22 @@ TEST_F(AddressControl, HoldsFourFieldsOf0To255ReadAndSetAsNumbers) {
     QTest::keyClick(widget->FieldEdit(1), Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(address->GetWindowText(), "10.1.2.3") << refused;
   }
+  // The context menu's paste and the middle button take the same way.
+  address->SetAddress(192, 168, 0, 1);
+  QGuiApplication::clipboard()->setText(QStringLiteral("127.0.0.1"));
+  QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2), third->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(third, &menuEvent);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr);
+  QAction* paste = nullptr;
+  for (QAction* action : menu->actions()) {
+    if (action->text().endsWith(QStringLiteral("\tCtrl+V"))) paste = action;
+  }
+  ASSERT_NE(paste, nullptr);
+  paste->trigger();
+  menu->close();
+  EXPECT_EQ(address->GetWindowText(), "127.0.0.1");
+
   // "0" pasted behind a field's "0" is still 0 once the caret leaves.
   address->SetAddress(10, 0, 2, 3);
   QGuiApplication::clipboard()->setText(QStringLiteral("0"));

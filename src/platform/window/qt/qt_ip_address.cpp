@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -48,7 +49,11 @@ class AddressField : public QLineEdit {
   void contextMenuEvent(QContextMenuEvent* event) override {
     QMenu* menu = createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    if (QAction* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
+    // The standard menu's paste, known by its shortcut (older Qt names no
+    // action): it goes the control's way instead of the edit's.
+    const QString shortcut = QLatin1Char('\t') + QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText);
+    for (QAction* paste : menu->actions()) {
+      if (paste->objectName() != QStringLiteral("edit-paste") && !paste->text().endsWith(shortcut)) continue;
       paste->disconnect();
       connect(paste, &QAction::triggered, this,
               [this] { m_control->PasteInto(m_nIndex, QGuiApplication::clipboard()->text()); });

@@ -141,7 +141,7 @@ void CQuillonView::OnConnectSerial() {
 
   KillTimer(DISPLAY_TIMER);
   doc->CloseSerial();
-  ShowStatusMessage(StatusMessage(false));
+  ShowStatusMessage(StatusMessage(false, SendErrorCause()));
   doc->EmptyDisplayText();  // what arrived since the last refresh is dropped
   SetDlgItemText(IDC_CONNECT_SERIAL, kConnect);
   EnableSerialSettings(true);
@@ -285,6 +285,7 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   CQuillonDoc* doc = GetDocument();
   const bool fresh = bInitial || doc == nullptr;
   const bool started = IsNetworkStarted() && doc != nullptr;
+  const std::string sendError = SendErrorCause();
 
   m_serialStats.RemoveAll();
   m_serialStats.SetString("串口号", SelectedPortName());
@@ -292,7 +293,7 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   // A connected port that hung up reads "断开" until it is open again.
   const bool portLost = !fresh && doc->m_device.IsPortLost() == 1;
   m_serialStats.SetString("当前状态", portLost ? kStateLost : SerialStateText());
-  ShowStatusMessage(StatusMessage(portLost));
+  ShowStatusMessage(StatusMessage(portLost, sendError));
 
   // The network rows say what is in use: the target only while the port is
   // started, and "发送失败" while its sends fail.
@@ -301,7 +302,7 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   m_netStats.SetString("目标端口", StrFormat("%d", m_nEditTargetPort));
   m_netStats.SetString("目标IP", started ? doc->GetTargetIp() : std::string());
   m_netStats.SetString("传输帧数", fresh ? std::string("0帧") : StrFormat("%llu帧", static_cast<unsigned long long>(doc->GetFramesSent())));
-  m_netStats.SetString("当前状态", !started ? kStateClosed : (SendErrorCause().empty() ? kStateOpen : kStateSendFailing));
+  m_netStats.SetString("当前状态", !started ? kStateClosed : (sendError.empty() ? kStateOpen : kStateSendFailing));
 
   m_stats.RemoveAll();
   if (m_serialStats.GetSize() > 0) {
@@ -325,10 +326,9 @@ std::string CQuillonView::SendErrorCause() const {
 }
 
 // A lost serial port matters most: nothing reaches the network without it.
-std::string CQuillonView::StatusMessage(bool bPortLost) const {
+std::string CQuillonView::StatusMessage(bool bPortLost, const std::string& sendError) const {
   if (bPortLost) return kPortLostMessage;
-  const std::string cause = SendErrorCause();
-  if (!cause.empty()) return kSendFailedMessage + cause;
+  if (!sendError.empty()) return kSendFailedMessage + sendError;
   return kReadyMessage;
 }
 

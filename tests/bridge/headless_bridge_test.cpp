@@ -9,6 +9,7 @@
 
 #include "bridge/bridge_process.h"
 #include "platform/text.h"
+#include "support/only_loopback.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
 #include "support/udp_receiver.h"
@@ -259,6 +260,70 @@ TEST_F(HeadlessBridgeTest, SurvivesUnplugAndReplugWithExactFramesAndCounters) {
   }
   EXPECT_TRUE(seen) << "last line: " << line;
   ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+}
+
+// A broadcast target delivers, and --local-port 0 binds a free port that the
+// forwarding line names.
+TEST_F(HeadlessBridgeTest, BroadcastTargetFromAnyFreeLocalPort) {
+  if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  UdpReceiver any;
+  ASSERT_TRUE(any.Open(true));
+  BridgeProcess bridge;
+  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--port", m_pty.path, "--target",
+                                                "127.255.255.255:" + std::to_string(any.Port()), "--local-port",
+                                                "0", "--frame", "128", "--config-dir", m_configDir}));
+  std::string line;
+  ASSERT_TRUE(bridge.ReadLine(line, kWatchdogMs)) << bridge.ReadAllErrors();
+  const std::size_t at = line.rfind("local port ");
+  ASSERT_NE(at, std::string::npos) << line;
+  const int local = std::stoi(line.substr(at + 11));
+  EXPECT_GT(local, 0) << line;
+  ASSERT_TRUE(m_pty.WriteMaster(std::string(128, 'g').data(), 128));
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(any.Receive(got));
+  EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(128, 'g'));
+  EXPECT_EQ(got.fromPort, local);
+  ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+  EXPECT_EQ(bridge.ReadAllErrors(), "");
+}
+
+// Frames that cannot leave are said once with their cause, counted apart in
+// --stats and never as sent; with --flush-idle the partial frame leaves at
+// SIGTERM instead of being dropped.
+TEST_F(HeadlessBridgeTest, FailedSendsAreSaidAndTheTailLeavesAtTheEnd) {
+  SKIP_UNLESS_ONLY_LOOPBACK();  // the limited broadcast has no route only here
+  if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  BridgeProcess failing;
+  ASSERT_TRUE(failing.Start(QUILLON_BRIDGE_EXE, {"--port", m_pty.path, "--target", "255.255.255.255:3000",
+                                                 "--local-port", std::to_string(FreeUdpPort()), "--frame", "128",
+                                                 "--stats", "1", "--config-dir", m_configDir}));
+  std::string line;
+  ASSERT_TRUE(failing.ReadLine(line, kWatchdogMs)) << failing.ReadAllErrors();
+  ASSERT_TRUE(m_pty.WriteMaster(std::string(256, 'f').data(), 256));
+  ASSERT_TRUE(failing.ReadErrorLine(line, kWatchdogMs));
+  EXPECT_EQ(line, "quillon-bridge: sending to 255.255.255.255:3000 fails: no route to the target network");
+  const std::string counted = GbkToUtf8("传输帧数 0帧  发送失败 2帧");
+  bool seen = false;
+  while (!seen && failing.ReadLine(line, kWatchdogMs)) seen = line.find(counted) != std::string::npos;
+  EXPECT_TRUE(seen) << "last line: " << line;
+  ASSERT_TRUE(failing.Signal(SIGTERM));
+  EXPECT_EQ(failing.Wait(kWatchdogMs), 0);
+  EXPECT_EQ(failing.ReadAllErrors(), "") << "one line, not one per frame";
+
+  BridgeProcess bridge;
+  StartForwarding(bridge, {"--flush-idle", "10000", "--stats", "1"});
+  if (IsSkipped()) return;
+  ASSERT_TRUE(m_pty.WriteMaster(std::string(100, 't').data(), 100));
+  const std::string received = GbkToUtf8("接收量 100字节");
+  seen = false;
+  while (!seen && bridge.ReadLine(line, kWatchdogMs)) seen = line.find(received) != std::string::npos;
+  ASSERT_TRUE(seen) << "last line: " << line;
+  ASSERT_TRUE(bridge.Signal(SIGTERM));
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(m_receiver.Receive(got));
+  EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(100, 't'));
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
 }
 

@@ -9,6 +9,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <atomic>
 
 #include <cerrno>
@@ -73,16 +76,18 @@ const char kUsage[] =
     "                       mark, space (default none)\n"
     "  --data BITS          data bits, 5 to 8 (default 8)\n"
     "  --stop BITS          stop bits, 1 or 2 (default 1)\n"
-    "  --local-port PORT    local UDP port to bind on all interfaces, 1 to 65535\n"
-    "                       (default 2000)\n"
+    "  --local-port PORT    local UDP port to bind on all interfaces, 1 to 65535,\n"
+    "                       or 0 for any free port, printed once bound (default\n"
+    "                       2000; every bridge on a machine needs its own)\n"
     "  --target ADDR:PORT   target IPv4 address and UDP port (required)\n"
     "  --frame BYTES        frame size: 128, 256, 512 or 1024 (default 256)\n"
     "  --flush-idle MS      also send the bytes of a partial frame, as one\n"
     "                       shorter datagram, once no byte has arrived for MS\n"
     "                       milliseconds, 1 to 10000 (default: never, only\n"
     "                       whole frames leave)\n"
-    "  --stats SECONDS      print 接收量 (bytes received) and 传输帧数 (frames\n"
-    "                       sent) every SECONDS seconds; 0 never (default 0)\n"
+    "  --stats SECONDS      print 接收量 (bytes received), 传输帧数 (frames sent)\n"
+    "                       and 发送失败 (frames not sent) every SECONDS seconds;\n"
+    "                       0 never (default 0)\n"
     "  --config-dir DIR     configuration folder (default: ConfigFile beside\n"
     "                       the executable when it can be written there, else\n"
     "                       $XDG_CONFIG_HOME/quillon/ConfigFile, that is\n"
@@ -96,7 +101,13 @@ const char kUsage[] =
     "\n"
     "Options take their value as the next argument or after '=' (--baud=9600).\n"
     "When the serial port hangs up the bridge prints one line on standard error,\n"
-    "reopens the port as soon as it is back (one more line) and goes on.\n"
+    "reopens the port as soon as it is back (one more line) and goes on. Only\n"
+    "the same device is taken back: a pseudo-terminal (/dev/pts/N) never, an\n"
+    "adapter named /dev/ttyUSBn or /dev/ttyACMn only when it is the same adapter;\n"
+    "a symbolic link (such as /dev/serial/by-id/...) is followed.\n"
+    "When frames cannot be sent the bridge says why on standard error once,\n"
+    "then at most every 10 seconds how many were not sent, and once more when\n"
+    "sending works again; frames not sent are never counted as sent.\n"
     "Exit status: 0 after a signal, 1 when the serial port cannot be opened or\n"
     "the local port cannot be bound, 2 for an invalid command line, 3 after a\n"
     "hang-up with --exit-on-hangup.\n"
@@ -222,8 +233,8 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       }
       options->stopBits = value;
     } else if (name == "--local-port") {
-      if (!ParseDecimal(value, 1, 65535, &number)) {
-        *error = "invalid --local-port '" + value + "' (1 to 65535)";
+      if (!ParseDecimal(value, 0, 65535, &number)) {
+        *error = "invalid --local-port '" + value + "' (0 to 65535)";
         return false;
       }
       options->localPort = static_cast<std::uint16_t>(number);
@@ -271,13 +282,15 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
 
 // The counters under the names the statistics list gives them. The port
 // name and address are printed as given (the command line's own encoding).
-void PrintStats(const Options& options, const CQuillonDoc& doc) {
-  std::string line = GbkToUtf8("串口号 ") + options.port +
+void PrintStats(const CQuillonDoc& doc, const std::string& port, unsigned localPort) {
+  const auto count = [](std::uint64_t n) { return static_cast<unsigned long long>(n); };
+  std::string line = GbkToUtf8("串口号 ") + port +
                      GbkToUtf8(StrFormat("  接收量 %llu字节  本地端口 %u  目标端口 %u  目标IP ",
-                                         static_cast<unsigned long long>(doc.GetBytesReceived()), static_cast<unsigned>(options.localPort),
+                                         count(doc.GetBytesReceived()), localPort,
                                          static_cast<unsigned>(doc.GetTargetPort()))) +
-                     doc.GetTargetIp() + GbkToUtf8(StrFormat("  传输帧数 %llu帧\n",
-                                                               static_cast<unsigned long long>(doc.GetFramesSent())));
+                     doc.GetTargetIp() +
+                     GbkToUtf8(StrFormat("  传输帧数 %llu帧  发送失败 %llu帧\n", count(doc.GetFramesSent()),
+                                         count(doc.GetFramesFailed())));
   std::fputs(line.c_str(), stdout);
   std::fflush(stdout);
 }
@@ -292,18 +305,32 @@ int ListPorts() {
   return kExitOk;
 }
 
-// The port's hang-up and return, reported by the reader thread.
-struct HangupReport {
+// What the reader thread reports: the port's hang-up and return, and changes
+// in how sends fare. Outlives the document, whose reader calls into it.
+struct BridgeReport {
   std::string port;
   bool exitOnHangup = false;
   std::atomic<bool> hungUp{false};
 };
 
+// Wakes the main thread, which prints what changed in how sends fare: the
+// reader must not block on a slow standard error.
+const int kSendStateSignal = SIGRTMIN;
+
 void OnPortState(int lost, void* context) {
-  auto* report = static_cast<HangupReport*>(context);
+  auto* report = static_cast<BridgeReport*>(context);
+  const char* port = report->port.c_str();
+  if (lost == SERIAL_PORT_OTHER_DEVICE) {
+    std::fprintf(stderr, "quillon-bridge: another device appeared at %s - not reconnecting\n", port);
+    std::fflush(stderr);
+    return;
+  }
   if (lost) {
-    std::fprintf(stderr, "quillon-bridge: serial port %s lost (hung up)%s\n", report->port.c_str(),
-                 report->exitOnHangup ? "" : "; waiting for it to come back");
+    const bool gone = lost == SERIAL_PORT_GONE;
+    std::fprintf(stderr, "quillon-bridge: serial port %s lost (hung up)%s\n", port,
+                 report->exitOnHangup ? ""
+                 : gone ? "; a pseudo-terminal does not come back, not reconnecting"
+                        : "; waiting for it to come back");
     std::fflush(stderr);
     if (report->exitOnHangup) {
       report->hungUp.store(true);
@@ -311,49 +338,129 @@ void OnPortState(int lost, void* context) {
     }
     return;
   }
-  std::fprintf(stderr, "quillon-bridge: serial port %s is back, forwarding again\n",
-               report->port.c_str());
+  std::fprintf(stderr, "quillon-bridge: serial port %s is back, forwarding again\n", port);
   std::fflush(stderr);
 }
 
-// Waits for SIGINT or SIGTERM (blocked in every thread), printing the
-// statistics every statsSeconds seconds meanwhile.
-void WaitForStopSignal(const Options& options, const CQuillonDoc& doc) {
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  for (;;) {
-    int received;
-    if (options.statsSeconds > 0) {
-      timespec period {static_cast<time_t>(options.statsSeconds), 0};
-      received = sigtimedwait(&stopSignals, nullptr, &period);
-      if (received < 0 && errno == EAGAIN) {
-        PrintStats(options, doc);
-        continue;
+void OnSendState(int error, void* context) { kill(getpid(), kSendStateSignal); }
+
+// How sends fare, said on standard error: the first failure with its cause,
+// then at most one summary per kSummarySeconds while failures go on, then
+// one line when sending works again. Main thread.
+class SendFailureReporter {
+ public:
+  static constexpr long kSummarySeconds = 10;
+
+  SendFailureReporter(const CQuillonDoc& doc, std::string target) : m_doc(doc), m_target(std::move(target)) {}
+
+  // Seconds until Check must run again for a summary; -1 for no need.
+  long SecondsToSummary() const { return m_failing ? std::max(0L, m_summaryDue - Now()) : -1; }
+
+  void Check() {
+    const int error = m_doc.GetSendError();
+    const std::uint64_t failed = m_doc.GetFramesFailed();
+    if (error != 0 && !m_failing) {
+      m_failing = true;
+      m_error = error;
+      m_failedAtSummary = failed;
+      m_summaryDue = Now() + kSummarySeconds;
+      Say(StrFormat("sending to %s fails: %s", m_target.c_str(), DescribeSendErrorInEnglish(error).c_str()));
+    } else if (error != 0 && error != m_error) {
+      m_error = error;
+      Say(StrFormat("sending to %s fails: %s", m_target.c_str(), DescribeSendErrorInEnglish(error).c_str()));
+    } else if (error == 0 && m_failing) {
+      m_failing = false;
+      Say(StrFormat("sending to %s works again (%llu frames not sent in all)", m_target.c_str(),
+                    static_cast<unsigned long long>(failed)));
+    }
+    if (m_failing && Now() >= m_summaryDue) {
+      if (failed > m_failedAtSummary) {
+        Say(StrFormat("%llu frames not sent in the last %ld s (%s)",
+                      static_cast<unsigned long long>(failed - m_failedAtSummary), kSummarySeconds,
+                      DescribeSendErrorInEnglish(m_error).c_str()));
       }
+      m_failedAtSummary = failed;
+      m_summaryDue = Now() + kSummarySeconds;
+    }
+  }
+
+ private:
+  static long Now() {
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long>(now.tv_sec);
+  }
+  static void Say(const std::string& text) {
+    std::fprintf(stderr, "quillon-bridge: %s\n", text.c_str());
+    std::fflush(stderr);
+  }
+
+  const CQuillonDoc& m_doc;
+  const std::string m_target;
+  bool m_failing = false;
+  int m_error = 0;
+  std::uint64_t m_failedAtSummary = 0;
+  long m_summaryDue = 0;
+};
+
+sigset_t WaitedSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, kSendStateSignal);
+  return signals;
+}
+
+// Waits for SIGINT or SIGTERM (blocked in every thread), printing the
+// statistics every statsSeconds seconds and how sends fare meanwhile.
+void WaitForStopSignal(const Options& options, const CQuillonDoc& doc, unsigned localPort) {
+  const sigset_t waited = WaitedSignals();
+  SendFailureReporter sends(doc, StrFormat("%s:%u", options.targetIp.c_str(),
+                                           static_cast<unsigned>(options.targetPort)));
+  timespec statsDue {};
+  clock_gettime(CLOCK_MONOTONIC, &statsDue);
+  statsDue.tv_sec += options.statsSeconds;
+  for (;;) {
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    long wait = -1;  // seconds; -1 without a time-out
+    if (options.statsSeconds > 0) wait = std::max(0L, static_cast<long>(statsDue.tv_sec - now.tv_sec));
+    const long summary = sends.SecondsToSummary();
+    if (summary >= 0 && (wait < 0 || summary < wait)) wait = summary;
+    int received;
+    if (wait >= 0) {
+      timespec period {static_cast<time_t>(wait), wait == 0 ? 1000000L : 0L};
+      received = sigtimedwait(&waited, nullptr, &period);
     } else {
-      received = sigwaitinfo(&stopSignals, nullptr);
+      received = sigwaitinfo(&waited, nullptr);
     }
     if (received == SIGINT || received == SIGTERM) return;
+    sends.Check();
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    if (options.statsSeconds > 0 && now.tv_sec >= statsDue.tv_sec) {
+      PrintStats(doc, options.port, localPort);
+      statsDue.tv_sec = now.tv_sec + options.statsSeconds;
+    }
   }
 }
 
 int RunBridge(const Options& options) {
+  // Declared before the document: its reader may report until the document
+  // has stopped it, on every return path.
+  BridgeReport report;
+  report.port = options.port;
+  report.exitOnHangup = options.exitOnHangup;
   CQuillonDoc doc;
   doc.OnNewDocument();
   doc.SetKeepDisplayText(false);  // nobody shows it
   doc.SetIdleFlush(static_cast<int>(options.flushIdleMs));
-
-  HangupReport report;
-  report.port = options.port;
-  report.exitOnHangup = options.exitOnHangup;
   doc.m_device.SetPortStateListener(&OnPortState, &report);
+  doc.SetSendStateListener(&OnSendState, &report);
   if (!doc.OpenSerial(
           SerialStartParameters(options.port, options.baud, options.parity, options.dataBits, options.stopBits))) {
     PrintUtf8(stderr, "串口打开错误 请查看该串口是否已被其他应用程序同时打开  " +
                           doc.m_device.GetOpenErrorCause() + "\n");
-    doc.m_device.SetPortStateListener(nullptr, nullptr);
     return kExitFailed;
   }
 
@@ -361,18 +468,21 @@ int RunBridge(const Options& options) {
   // On failure the document has shown its message; without a window that
   // goes to standard error.
   if (!doc.OpenNetPort(doc.m_udp)) return kExitFailed;
+  const unsigned localPort = doc.m_udp.GetBoundPort();
 
   doc.m_bForwarding.store(1);
   // One line once every byte from now on is forwarded: scripts (and the
-  // tests) wait for it before they send.
+  // tests) wait for it before they send. It names the local port bound, the
+  // system's choice for --local-port 0.
   std::printf("quillon-bridge: forwarding %s to %s:%u in frames of %d bytes from local port %u\n",
               options.port.c_str(), options.targetIp.c_str(), static_cast<unsigned>(options.targetPort),
-              options.frameSize, static_cast<unsigned>(options.localPort));
+              options.frameSize, localPort);
   std::fflush(stdout);
-  WaitForStopSignal(options, doc);
-  if (options.statsSeconds > 0) PrintStats(options, doc);
-  doc.CloseSerial();  // the reader is joined: no report comes any more
-  doc.m_device.SetPortStateListener(nullptr, nullptr);
+  WaitForStopSignal(options, doc, localPort);
+  // The reader is joined: no report comes any more, and with --flush-idle the
+  // partial frame has left.
+  doc.CloseSerial();
+  if (options.statsSeconds > 0) PrintStats(doc, options.port, localPort);
   return report.hungUp.load() ? kExitHangup : kExitOk;  // ~CQuillonDoc: sink cleared, device stopped, then the socket
 }
 
@@ -381,11 +491,8 @@ int RunBridge(const Options& options) {
 int main(int argc, char** argv) {
   // Blocked before any thread starts, so the reader thread inherits the mask
   // and the signals wait for sigwaitinfo instead of ending the process.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  const sigset_t waited = WaitedSignals();
+  pthread_sigmask(SIG_BLOCK, &waited, nullptr);
 
   Options options;
   std::string error;

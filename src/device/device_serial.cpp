@@ -72,6 +72,11 @@ std::string CDeviceSerial::GetOpenErrorCause() {
   return m_strOpenCause;
 }
 
+SerialOpenError CDeviceSerial::GetOpenError() {
+  CLockScope lock(m_lock);
+  return m_openError;
+}
+
 void CDeviceSerial::SetPortStateListener(PortStateCallback fn, void* context) {
   m_pStateListenerContext.store(context, std::memory_order_release);
   m_pfnStateListener.store(fn, std::memory_order_release);
@@ -97,9 +102,11 @@ int CDeviceSerial::Start(CMessageLog* log) {
     engine->SetReceiveCallback(&CDeviceSerial::OnPortByte, this, &CDeviceSerial::OnPortBlock);
     engine->SetIdleCallback(&CDeviceSerial::OnPortIdle, m_pfnIdle != nullptr ? m_nIdleMs : 0);
     m_strOpenCause.clear();
+    m_openError = SerialOpenError();
     return 1;
   }
-  m_strOpenCause = DescribeSerialOpenError(engine->GetOpenError());
+  m_openError = engine->GetOpenError();
+  m_strOpenCause = DescribeSerialOpenError(m_openError);
   if (log != nullptr) {
     log->AddMessage(StrFormat(
         "[%s] {%s} 串口打开错误[端口:%s 波特率:%s 奇偶校验:%s 数据位:%s 停止位:%s]",

@@ -66,7 +66,7 @@ class QuillonDocTest : public ::testing::Test {
 
   // Writes bytes into the port and waits until the document has counted them.
   void Feed(const std::vector<std::uint8_t>& bytes) {
-    int expected = m_doc->GetBytesReceived() + static_cast<int>(bytes.size());
+    const std::uint64_t expected = m_doc->GetBytesReceived() + bytes.size();
     ASSERT_TRUE(m_pty.WriteMaster(bytes));
     ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == expected; }))
         << "received " << m_doc->GetBytesReceived() << " of " << expected;
@@ -478,7 +478,7 @@ TEST_F(QuillonDocTest, RestartingTheNetworkPortUnderAFloodLosesNoFrame) {
   for (int restart = 0; restart < 20; ++restart) EXPECT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 1);
   restarted = true;
   writer.join();
-  ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == chunks * 256; }));
+  ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == static_cast<std::uint64_t>(chunks) * 256; }));
   received = true;
   receiver.join();
 
@@ -510,7 +510,7 @@ TEST_F(QuillonDocTest, ClosingWhileBytesStreamLeavesNoSinkCallRunning) {
   const CParameters settings = SerialSettings(m_pty.path, "460800");
   for (int round = 0; round < 20; ++round) {
     ASSERT_EQ(m_doc->OpenSerial(settings), 1);
-    int before = m_doc->GetBytesReceived();
+    const std::uint64_t before = m_doc->GetBytesReceived();
     WaitUntil([&] { return m_doc->GetBytesReceived() > before; });
     m_doc->CloseSerial();
     EXPECT_EQ(m_doc->m_device.IsRunning(), 0);

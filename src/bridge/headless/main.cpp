@@ -3,8 +3,9 @@
 // the network port, switches forwarding on and then forwards until SIGINT or
 // SIGTERM; the document's destructor shuts down in its usual order.
 //
-// Texts in this file are GBK bytes like everywhere in the core; everything
-// that reaches the terminal goes through GbkToUtf8.
+// Its own messages are English and go through the gettext catalogue (see
+// bridge_texts.h); texts from the core are GBK and reach the terminal
+// through FromGbk.
 #include <arpa/inet.h>
 #include <signal.h>
 #include <unistd.h>
@@ -21,10 +22,12 @@
 #include <string>
 #include <vector>
 
+#include "bridge/headless/bridge_texts.h"
 #include "bridge/quillon_doc.h"
 #include "device/serial_settings.h"
 #include "device/port_list.h"
 #include "platform/config_dir.h"
+#include "platform/message_box.h"
 #include "platform/text.h"
 
 namespace {
@@ -52,14 +55,15 @@ struct Options {
   bool help = false;
 };
 
-void PrintUtf8(std::FILE* stream, const std::string& gbk) {
-  std::string text = GbkToUtf8(gbk);
+// One line in the terminal's language, already translated.
+void PrintLine(std::FILE* stream, const std::string& text) {
   std::fputs(text.c_str(), stream);
+  std::fputc('\n', stream);
   std::fflush(stream);
 }
 
+// English; the catalogue has it in Chinese.
 const char kUsage[] =
-    "用法: quillon-bridge --target 地址:端口 [选项]\n"
     "Usage: quillon-bridge --target ADDRESS:PORT [options]\n"
     "       quillon-bridge --list-ports\n"
     "\n"
@@ -72,22 +76,24 @@ const char kUsage[] =
     "                       else /dev/ttyS<n-1>) or a device path beginning\n"
     "                       with / (default COM1)\n"
     "  --baud RATE          baud rate, any rate the driver accepts (default 115200)\n"
-    "  --parity NAME        无, 奇校验, 偶校验, 标记, 空格 or none, odd, even,\n"
-    "                       mark, space (default none)\n"
+    "  --parity NAME        none, odd, even, mark or space, or the window's\n"
+    "                       Chinese names (default none)\n"
     "  --data BITS          data bits, 5 to 8 (default 8)\n"
     "  --stop BITS          stop bits, 1 or 2 (default 1)\n"
     "  --local-port PORT    local UDP port to bind on all interfaces, 1 to 65535,\n"
     "                       or 0 for any free port, printed once bound (default\n"
     "                       2000; every bridge on a machine needs its own)\n"
-    "  --target ADDR:PORT   target IPv4 address and UDP port (required)\n"
+    "  --target ADDR:PORT   target IPv4 address and UDP port (required); a\n"
+    "                       broadcast address is allowed\n"
     "  --frame BYTES        frame size: 128, 256, 512 or 1024 (default 256)\n"
     "  --flush-idle MS      also send the bytes of a partial frame, as one\n"
     "                       shorter datagram, once no byte has arrived for MS\n"
-    "                       milliseconds, 1 to 10000 (default: never, only\n"
-    "                       whole frames leave)\n"
-    "  --stats SECONDS      print 接收量 (bytes received), 传输帧数 (frames sent)\n"
-    "                       and 发送失败 (frames not sent) every SECONDS seconds;\n"
-    "                       0 never (default 0)\n"
+    "                       milliseconds, 1 to 10000, and when the port hangs up\n"
+    "                       or the bridge ends (default: never, only whole\n"
+    "                       frames leave)\n"
+    "  --stats SECONDS      print the bytes received, the frames sent and the\n"
+    "                       frames not sent every SECONDS seconds; 0 never\n"
+    "                       (default 0)\n"
     "  --config-dir DIR     configuration folder (default: ConfigFile beside\n"
     "                       the executable when it can be written there, else\n"
     "                       $XDG_CONFIG_HOME/quillon/ConfigFile, that is\n"
@@ -179,7 +185,7 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       continue;
     }
     if (arg.rfind("--", 0) != 0) {
-      *error = "unexpected argument '" + arg + "'";
+      *error = StrFormat(Tr("unexpected argument '%s'"), arg.c_str());
       return false;
     }
     std::string name = arg;
@@ -190,11 +196,11 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       value = arg.substr(equals + 1);
     } else {
       if (!IsKnownOption(name)) {
-        *error = "unknown option '" + name + "'";
+        *error = StrFormat(Tr("unknown option '%s'"), name.c_str());
         return false;
       }
       if (i + 1 >= argc) {
-        *error = "option " + name + " needs a value";
+        *error = StrFormat(Tr("option %s needs a value"), name.c_str());
         return false;
       }
       value = argv[++i];
@@ -204,77 +210,77 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     int bits = 0;
     if (name == "--port") {
       if (value.empty()) {
-        *error = "--port needs a port name";
+        *error = Tr("--port needs a port name");
         return false;
       }
       options->port = value;
     } else if (name == "--baud") {
       if (!ParseSerialBaud(value, &baud)) {
-        *error = "invalid --baud '" + value + "' (a rate such as 115200)";
+        *error = StrFormat(Tr("invalid --baud '%s' (a rate such as 115200)"), value.c_str());
         return false;
       }
       options->baud = value;
     } else if (name == "--parity") {
       options->parity = ParityDisplayName(value);
       if (options->parity.empty()) {
-        *error = "invalid --parity '" + value + "' (none, odd, even, mark or space)";
+        *error = StrFormat(Tr("invalid --parity '%s' (none, odd, even, mark or space)"), value.c_str());
         return false;
       }
     } else if (name == "--data") {
       if (!ParseSerialDataBits(value, &bits)) {
-        *error = "invalid --data '" + value + "' (5 to 8)";
+        *error = StrFormat(Tr("invalid --data '%s' (5 to 8)"), value.c_str());
         return false;
       }
       options->dataBits = value;
     } else if (name == "--stop") {
       if (!ParseSerialStopBits(value, &bits)) {
-        *error = "invalid --stop '" + value + "' (1 or 2)";
+        *error = StrFormat(Tr("invalid --stop '%s' (1 or 2)"), value.c_str());
         return false;
       }
       options->stopBits = value;
     } else if (name == "--local-port") {
       if (!ParseDecimal(value, 0, 65535, &number)) {
-        *error = "invalid --local-port '" + value + "' (0 to 65535)";
+        *error = StrFormat(Tr("invalid --local-port '%s' (0 to 65535)"), value.c_str());
         return false;
       }
       options->localPort = static_cast<std::uint16_t>(number);
     } else if (name == "--target") {
       if (!ParseTarget(value, options)) {
-        *error = "invalid --target '" + value + "' (IPv4 ADDRESS:PORT, such as 127.0.0.1:3000)";
+        *error = StrFormat(Tr("invalid --target '%s' (IPv4 ADDRESS:PORT, such as 127.0.0.1:3000)"), value.c_str());
         return false;
       }
       haveTarget = true;
     } else if (name == "--frame") {
       if (!ParseDecimal(value, 1, FRAME_BUFFER_SIZE, &number) || !IsFrameSize(number)) {
-        *error = "invalid --frame '" + value + "' (128, 256, 512 or 1024)";
+        *error = StrFormat(Tr("invalid --frame '%s' (128, 256, 512 or 1024)"), value.c_str());
         return false;
       }
       options->frameSize = static_cast<int>(number);
     } else if (name == "--flush-idle") {
       if (!ParseDecimal(value, 1, 10000, &number)) {
-        *error = "invalid --flush-idle '" + value + "' (milliseconds, 1 to 10000)";
+        *error = StrFormat(Tr("invalid --flush-idle '%s' (milliseconds, 1 to 10000)"), value.c_str());
         return false;
       }
       options->flushIdleMs = static_cast<long>(number);
     } else if (name == "--stats") {
       if (!ParseDecimal(value, 0, 86400, &number)) {
-        *error = "invalid --stats '" + value + "' (seconds, 0 to 86400)";
+        *error = StrFormat(Tr("invalid --stats '%s' (seconds, 0 to 86400)"), value.c_str());
         return false;
       }
       options->statsSeconds = static_cast<long>(number);
     } else if (name == "--config-dir") {
       if (value.empty()) {
-        *error = "--config-dir needs a folder";
+        *error = Tr("--config-dir needs a folder");
         return false;
       }
       options->configDir = value;
     } else {
-      *error = "unknown option '" + name + "'";
+      *error = StrFormat(Tr("unknown option '%s'"), name.c_str());
       return false;
     }
   }
   if (!haveTarget) {
-    *error = "--target ADDRESS:PORT is required";
+    *error = Tr("--target ADDRESS:PORT is required");
     return false;
   }
   return true;
@@ -284,14 +290,13 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
 // name and address are printed as given (the command line's own encoding).
 void PrintStats(const CQuillonDoc& doc, const std::string& port, unsigned localPort) {
   const auto count = [](std::uint64_t n) { return static_cast<unsigned long long>(n); };
-  std::string line = GbkToUtf8("串口号 ") + port +
-                     GbkToUtf8(StrFormat("  接收量 %llu字节  本地端口 %u  目标端口 %u  目标IP ",
-                                         count(doc.GetBytesReceived()), localPort,
-                                         static_cast<unsigned>(doc.GetTargetPort()))) +
-                     doc.GetTargetIp() +
-                     GbkToUtf8(StrFormat("  传输帧数 %llu帧  发送失败 %llu帧\n", count(doc.GetFramesSent()),
-                                         count(doc.GetFramesFailed())));
-  std::fputs(line.c_str(), stdout);
+  std::fputs(StrFormat(Tr("port %s  received %llu bytes  local port %u  target port %u  target IP %s  "
+                          "frames sent %llu  frames not sent %llu\n"),
+                       port.c_str(), count(doc.GetBytesReceived()), localPort,
+                       static_cast<unsigned>(doc.GetTargetPort()), doc.GetTargetIp().c_str(),
+                       count(doc.GetFramesSent()), count(doc.GetFramesFailed()))
+                 .c_str(),
+             stdout);
   std::fflush(stdout);
 }
 
@@ -321,16 +326,18 @@ void OnPortState(int lost, void* context) {
   auto* report = static_cast<BridgeReport*>(context);
   const char* port = report->port.c_str();
   if (lost == SERIAL_PORT_OTHER_DEVICE) {
-    std::fprintf(stderr, "quillon-bridge: another device appeared at %s - not reconnecting\n", port);
+    std::fprintf(stderr, Tr("quillon-bridge: another device appeared at %s - not reconnecting\n"), port);
     std::fflush(stderr);
     return;
   }
   if (lost) {
     const bool gone = lost == SERIAL_PORT_GONE;
-    std::fprintf(stderr, "quillon-bridge: serial port %s lost (hung up)%s\n", port,
-                 report->exitOnHangup ? ""
-                 : gone ? "; a pseudo-terminal does not come back, not reconnecting"
-                        : "; waiting for it to come back");
+    std::fprintf(stderr,
+                 report->exitOnHangup ? Tr("quillon-bridge: serial port %s lost (hung up)\n")
+                 : gone ? Tr("quillon-bridge: serial port %s lost (hung up); a pseudo-terminal does not come "
+                             "back, not reconnecting\n")
+                        : Tr("quillon-bridge: serial port %s lost (hung up); waiting for it to come back\n"),
+                 port);
     std::fflush(stderr);
     if (report->exitOnHangup) {
       report->hungUp.store(true);
@@ -364,20 +371,22 @@ class SendFailureReporter {
       m_error = error;
       m_failedAtSummary = failed;
       m_summaryDue = Now() + kSummarySeconds;
-      Say(StrFormat("sending to %s fails: %s", m_target.c_str(), DescribeSendErrorInEnglish(error).c_str()));
+      Say(StrFormat(Tr("quillon-bridge: sending to %s fails: %s\n"), m_target.c_str(),
+                    DescribeSendFailure(error).c_str()));
     } else if (error != 0 && error != m_error) {
       m_error = error;
-      Say(StrFormat("sending to %s fails: %s", m_target.c_str(), DescribeSendErrorInEnglish(error).c_str()));
+      Say(StrFormat(Tr("quillon-bridge: sending to %s fails: %s\n"), m_target.c_str(),
+                    DescribeSendFailure(error).c_str()));
     } else if (error == 0 && m_failing) {
       m_failing = false;
-      Say(StrFormat("sending to %s works again (%llu frames not sent in all)", m_target.c_str(),
-                    static_cast<unsigned long long>(failed)));
+      Say(StrFormat(Tr("quillon-bridge: sending to %s works again (%llu frames not sent in all)\n"),
+                    m_target.c_str(), static_cast<unsigned long long>(failed)));
     }
     if (m_failing && Now() >= m_summaryDue) {
       if (failed > m_failedAtSummary) {
-        Say(StrFormat("%llu frames not sent in the last %ld s (%s)",
+        Say(StrFormat(Tr("quillon-bridge: %llu frames not sent in the last %ld s (%s)\n"),
                       static_cast<unsigned long long>(failed - m_failedAtSummary), kSummarySeconds,
-                      DescribeSendErrorInEnglish(m_error).c_str()));
+                      DescribeSendFailure(m_error).c_str()));
       }
       m_failedAtSummary = failed;
       m_summaryDue = Now() + kSummarySeconds;
@@ -391,7 +400,7 @@ class SendFailureReporter {
     return static_cast<long>(now.tv_sec);
   }
   static void Say(const std::string& text) {
-    std::fprintf(stderr, "quillon-bridge: %s\n", text.c_str());
+    std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
   }
 
@@ -459,22 +468,31 @@ int RunBridge(const Options& options) {
   doc.SetSendStateListener(&OnSendState, &report);
   if (!doc.OpenSerial(
           SerialStartParameters(options.port, options.baud, options.parity, options.dataBits, options.stopBits))) {
-    PrintUtf8(stderr, "串口打开错误 请查看该串口是否已被其他应用程序同时打开  " +
-                          doc.m_device.GetOpenErrorCause() + "\n");
+    PrintLine(stderr, DescribeOpenFailure(doc.m_device.GetOpenError(), doc.m_device.GetOpenErrorCause()));
     return kExitFailed;
   }
 
   doc.SetNetworkSettings(options.localPort, options.targetIp, options.targetPort, options.frameSize);
-  // On failure the document has shown its message; without a window that
-  // goes to standard error.
-  if (!doc.OpenNetPort(doc.m_udp)) return kExitFailed;
+  // The document shows its bind message through the message box; here it
+  // becomes one line in the user's language.
+  std::string boxText, boxCause;
+  const MessageBoxHandler previous = SetMessageBoxHandler([&](const std::string& text) {
+    boxText = text;
+    boxCause = MessageBoxCause();
+  });
+  const bool bound = doc.OpenNetPort(doc.m_udp) == 1;
+  SetMessageBoxHandler(previous);
+  if (!bound) {
+    PrintLine(stderr, DescribeBindFailure(doc.m_udp.m_socket.m_nLastError, options.localPort, boxText, boxCause));
+    return kExitFailed;
+  }
   const unsigned localPort = doc.m_udp.GetBoundPort();
 
   doc.m_bForwarding.store(1);
   // One line once every byte from now on is forwarded: scripts (and the
   // tests) wait for it before they send. It names the local port bound, the
   // system's choice for --local-port 0.
-  std::printf("quillon-bridge: forwarding %s to %s:%u in frames of %d bytes from local port %u\n",
+  std::printf(Tr("quillon-bridge: forwarding %s to %s:%u in frames of %d bytes from local port %u\n"),
               options.port.c_str(), options.targetIp.c_str(), static_cast<unsigned>(options.targetPort),
               options.frameSize, localPort);
   std::fflush(stdout);
@@ -489,6 +507,7 @@ int RunBridge(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  InitBridgeTexts(argc > 0 ? argv[0] : nullptr);
   // Blocked before any thread starts, so the reader thread inherits the mask
   // and the signals wait for sigwaitinfo instead of ending the process.
   const sigset_t waited = WaitedSignals();
@@ -497,11 +516,11 @@ int main(int argc, char** argv) {
   Options options;
   std::string error;
   if (!ParseOptions(argc, argv, &options, &error)) {
-    std::fprintf(stderr, "quillon-bridge: %s (try --help)\n", error.c_str());
+    std::fprintf(stderr, Tr("quillon-bridge: %s (try --help)\n"), error.c_str());
     return kExitUsage;
   }
   if (options.help) {
-    PrintUtf8(stdout, kUsage);
+    std::fputs(Tr(kUsage), stdout);
     return kExitOk;
   }
   if (options.listPorts) return ListPorts();

@@ -67,6 +67,8 @@ int CDeviceSerial::IsRunning() { return Engine()->IsOpen(); }
 
 int CDeviceSerial::IsPortLost() { return Engine()->IsLost(); }
 
+int CDeviceSerial::GetPortLostState() { return Engine()->GetLostState(); }
+
 std::string CDeviceSerial::GetOpenErrorCause() {
   CLockScope lock(m_lock);
   return m_strOpenCause;

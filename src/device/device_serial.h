@@ -62,6 +62,9 @@ class CDeviceSerial : public CDeviceBase {
   // 1 while a started port has hung up and is not open again. Any thread;
   // does not take the device lock.
   int IsPortLost();
+  // Why the port is lost: 0 while it is not, else one of the SERIAL_PORT_
+  // states (waiting, gone for good, another device at its name).
+  int GetPortLostState();
   // Why the last Start failed, as one line (GBK) for below the open-error
   // message; empty after a Start that worked.
   std::string GetOpenErrorCause();

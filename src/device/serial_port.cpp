@@ -212,6 +212,8 @@ int CSerialPort::IsOpen() const { return m_running.load() != 0 ? 1 : 0; }
 
 int CSerialPort::IsLost() const { return m_lost.load() != 0 ? 1 : 0; }
 
+int CSerialPort::GetLostState() const { return m_lost.load(); }
+
 SerialOpenError CSerialPort::GetOpenError() const { return m_openError; }
 
 void CSerialPort::SetPortStateCallback(PortStateCallback fn, void* context) {
@@ -335,9 +337,13 @@ bool CSerialPort::IsSameDeviceBack(bool* reported) {
   }
   if (!now.empty() && !*reported) {
     *reported = true;
+    m_lost.store(SERIAL_PORT_OTHER_DEVICE);
     ReportState(SERIAL_PORT_OTHER_DEVICE);
   }
-  if (now.empty()) *reported = false;  // gone again: a later appearance is news
+  if (now.empty() && *reported) {
+    *reported = false;  // gone again: a later appearance is news
+    m_lost.store(SERIAL_PORT_LOST);
+  }
   return false;
 }
 
@@ -365,7 +371,7 @@ int CSerialPort::AwaitReopen(int lost, int stop) {
   };
   addWatch();
 
-  m_lost.store(1);
+  m_lost.store(never ? SERIAL_PORT_GONE : SERIAL_PORT_LOST);
   ReportState(never ? SERIAL_PORT_GONE : SERIAL_PORT_LOST);
   if (never) {
     // Nothing to wait for but Close.

@@ -132,6 +132,9 @@ class CSerialPort {
   int IsOpen() const;
   // 1 from a hang-up until the port is open again (or Close). Any thread.
   int IsLost() const;
+  // 0 while not lost, else SERIAL_PORT_LOST, SERIAL_PORT_GONE or
+  // SERIAL_PORT_OTHER_DEVICE as last reported. Any thread.
+  int GetLostState() const;
   // Why the last Open failed. Controlling thread.
   SerialOpenError GetOpenError() const;
   // Any thread; called on the reader thread without the engine's locks.

@@ -195,6 +195,7 @@ TEST(SerialPort, APseudoTerminalThatHungUpIsNeverReopened) {
   first.Unplug();
   ASSERT_TRUE(WaitUntil([&] { return port.IsLost() == 1; }));
   EXPECT_EQ(state.load(), SERIAL_PORT_GONE);
+  EXPECT_EQ(port.GetLostState(), SERIAL_PORT_GONE);
 
   PtyPair other;  // usually handed the number just freed
   OPEN_PTY_OR_SKIP(other);

@@ -551,8 +551,9 @@ TEST_F(MainForm, AnAddressTypedOrPastedIsTheTargetExactly) {
   EXPECT_TRUE(m_messages.empty());
 }
 
-// The statistics show their longest values whole inside the list, and the
-// status bar's panes stay inside the window whatever its message.
+// The statistics show all their rows and their longest values whole inside
+// the list, and the status bar's panes stay inside the window whatever its
+// message.
 TEST_F(MainForm, LongValuesShowWholeAndTheStatusBarFitsTheWindow) {
   auto* table = qobject_cast<QTableWidget*>(Control(IDC_STATS_LIST));
   ASSERT_NE(table, nullptr);
@@ -566,6 +567,9 @@ TEST_F(MainForm, LongValuesShowWholeAndTheStatusBarFitsTheWindow) {
     EXPECT_GE(table->columnWidth(2), needed) << "row " << row;
     EXPECT_LE(cell.left() + needed, table->viewport()->width()) << "row " << row << " needs scrolling to be read";
   }
+  // All ten rows show, the network "当前状态" last among them.
+  const QRect last = table->visualRect(table->model()->index(table->rowCount() - 1, 2));
+  EXPECT_LE(last.bottom(), table->viewport()->height()) << "every row without scrolling";
 
   QMainWindow* frame = FrameWidget();
   auto* bar = frame->statusBar();

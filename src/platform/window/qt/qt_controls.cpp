@@ -637,7 +637,10 @@ std::unique_ptr<CWndPeer> CreateQtControl(CWnd& parent, CWnd& control, const CCo
       auto* table = new QTableWidget(0, 0, parentWidget);
       table->verticalHeader()->setVisible(false);
       table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-      table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+      // Rows as tight as the classic list view's, so that a list the form sizes
+      // for its rows (the statistics: ten) shows them all without scrolling.
+      table->verticalHeader()->setMinimumSectionSize(table->fontMetrics().height() + 1);
+      table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 1);
       table->horizontalHeader()->setHighlightSections(false);
       table->horizontalHeader()->setStretchLastSection(false);
       table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);

@@ -135,8 +135,8 @@ Location Locate(const std::vector<std::string>& lines, std::string_view section,
 // Reads the whole file. ENOENT is reported through errno like any failure;
 // a path that is not a regular file (a FIFO, a directory, /dev/zero) fails
 // with EINVAL before it is read.
-bool ReadWholeFile(const std::string& path, std::string& content) {
-  int fd = OpenRegularFile(path, O_RDONLY);
+bool ReadWholeFile(const std::string& path, std::string& content, int extraFlags = 0) {
+  int fd = OpenRegularFile(path, O_RDONLY | extraFlags);
   if (fd < 0) return false;
   content.clear();
   char buffer[8192];
@@ -177,7 +177,8 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-// Writes content to a fresh file beside target and renames it over target.
+// Writes content to a fresh file beside target and renames it over the name
+// target (the name itself is replaced; nothing it may point to is touched).
 // A new file gets the usual 0666 less the umask; an existing one keeps its mode.
 bool ReplaceFile(const std::string& target, const std::string& content, const struct stat* existing) {
   static std::atomic<unsigned> counter{0};
@@ -185,7 +186,9 @@ bool ReplaceFile(const std::string& target, const std::string& content, const st
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = target + ".tmp" + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1));
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // O_EXCL and O_NOFOLLOW: a name someone else made in the folder (a file,
+    // a link) is never opened, only skipped.
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;  // missing folder, no permission
   }
   if (fd < 0) return false;
@@ -277,6 +280,25 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   return Unquote(Parse(lines[where.key]).value, limit);
 }
 
+bool ReadPrivateProfileValue(const std::string& section, const std::string& key, const std::string& path,
+                             std::string* value, int* error) {
+  value->clear();
+  *error = 0;
+  std::string content;
+  if (!ReadWholeFile(path, content)) {
+    if (errno == ENOENT) return true;
+    *error = errno;
+    return false;
+  }
+  std::string_view sectionName = Trim(section);
+  std::string_view keyName = Trim(key);
+  if (sectionName.empty() || keyName.empty()) return true;
+  std::vector<std::string> lines = SplitLines(content);
+  Location where = Locate(lines, sectionName, keyName);
+  if (where.key != SIZE_MAX) *value = Unquote(Parse(lines[where.key]).value, SIZE_MAX);
+  return true;
+}
+
 std::string ProfileValueAsRead(const std::string& written, std::size_t bufferSize) {
   if (bufferSize == 0) return std::string();
   return Unquote(Trim(written), bufferSize - 1);
@@ -291,18 +313,19 @@ bool WritePrivateProfileKeys(const std::string& section,
     if (!IsWritableKey(key) || HoldsLineBreak(value)) return false;
   }
 
-  // Write through a symbolic link to the file it names, as an in-place update would.
-  std::string target = path;
+  // A symbolic link in the file's place is refused, never followed: whoever
+  // could put it there (another user sharing the folder) would otherwise
+  // choose which file we rewrite, as root /etc/passwd.
+  const std::string& target = path;
   struct stat st {};
   if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved)) return false;
-    target = resolved;
+    errno = ELOOP;
+    return false;
   }
   std::string content;
-  bool exists = ReadWholeFile(target, content);
+  bool exists = ReadWholeFile(target, content, O_NOFOLLOW);
   if (!exists && errno != ENOENT) return false;  // unreadable: never replace what we could not read
-  if (exists && (stat(target.c_str(), &st) != 0 || !MayWrite(target, st))) return false;
+  if (exists && (lstat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !MayWrite(target, st))) return false;
 
   std::vector<std::string> lines = SplitLines(content);
   size_t extra = 0;

@@ -1,6 +1,7 @@
 // quillon-bridge as a process: on a pty, towards a receiver on 127.0.0.1.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <termios.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -144,6 +145,36 @@ TEST_F(HeadlessBridgeTest, StopsCleanlyOnSigint) {
   ASSERT_TRUE(bridge.Signal(SIGINT));
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
   EXPECT_EQ(bridge.ReadAllErrors(), "");
+}
+
+// Started with standard output closed, the port must not become descriptor 1:
+// the status lines would go out on the serial line.
+TEST_F(HeadlessBridgeTest, WithStandardOutputClosedNothingReachesThePort) {
+  if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  ASSERT_TRUE(m_receiver.Open());
+  BridgeProcess bridge;
+  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE,
+                           {"--port", m_pty.path, "--target", "127.0.0.1:" + std::to_string(m_receiver.Port()),
+                            "--local-port", std::to_string(FreeUdpPort()), "--frame", "128", "--stats", "1",
+                            "--config-dir", m_configDir},
+                           false));
+  // No line says when it forwards: a frame that arrives does. Bytes written
+  // before the port is open are flushed, and none may come back as echo.
+  termios raw {};
+  ASSERT_EQ(tcgetattr(m_pty.slave, &raw), 0);
+  cfmakeraw(&raw);
+  ASSERT_EQ(tcsetattr(m_pty.slave, TCSANOW, &raw), 0);
+  UdpReceiver::Datagram got;
+  bool forwarding = false;
+  for (int tries = 0; tries < 100 && !forwarding; ++tries) {
+    ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>(128, 0x55)));
+    forwarding = m_receiver.ReceiveFor(got, 300);
+  }
+  ASSERT_TRUE(forwarding);
+  ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+  const std::vector<std::uint8_t> echoed = m_pty.ReadMaster(1, 100);
+  EXPECT_EQ(std::string(echoed.begin(), echoed.end()), "");
 }
 
 TEST_F(HeadlessBridgeTest, InvalidCommandLinesGiveOneLineAndStatus2) {

@@ -22,6 +22,7 @@
 #include "device/serial_settings.h"
 #include "device/port_list.h"
 #include "platform/config_dir.h"
+#include "platform/process_start.h"
 #include "platform/text.h"
 
 namespace {
@@ -378,6 +379,7 @@ int RunBridge(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!MakeStandardDescriptorsValid()) return kExitFailed;
   // Blocked before any thread starts, so the reader thread inherits the mask
   // and the signals wait for sigwaitinfo instead of ending the process.
   sigset_t stopSignals;

@@ -146,12 +146,21 @@ int CSerialPort::Open(std::string port, std::string baud, std::string parity,
     m_openError.path = port;
     return 0;
   }
-  const std::string path = SerialDevicePath(port);
-  if (path.empty()) {
-    m_openError.step = SerialOpenStep::kName;
-    m_openError.path = port;
-    return 0;
+  const PortPathLookup lookup = LookUpSerialDevicePath(port);
+  switch (lookup.problem) {
+    case PortPathProblem::kNone:
+      break;
+    case PortPathProblem::kNoDevice:
+      m_openError = {SerialOpenStep::kName, 0, port};
+      return 0;
+    case PortPathProblem::kPortsFile:
+      m_openError = {SerialOpenStep::kPortsFile, lookup.code, lookup.file};
+      return 0;
+    case PortPathProblem::kPortsEntry:
+      m_openError = {SerialOpenStep::kPortsEntry, EINVAL, lookup.file};
+      return 0;
   }
+  const std::string& path = lookup.path;
   const int fd = OpenConfigured(path, settings, &m_openError);
   if (fd < 0) return 0;
   const int stop = eventfd(0, EFD_CLOEXEC);
@@ -512,6 +521,18 @@ std::string DescribeSerialOpenError(const SerialOpenError& error) {
       break;
     case SerialOpenStep::kReader:
       break;
+    case SerialOpenStep::kPortsFile:
+      switch (error.code) {
+        case EACCES:
+        case EPERM:
+          return StrFormat("原因：没有读取 %s 的权限", path);
+        case EINVAL:
+          return StrFormat("原因：%s 不是普通文件", path);
+        default:
+          return StrFormat("原因：无法读取 %s：%s", path, std::strerror(error.code));
+      }
+    case SerialOpenStep::kPortsEntry:
+      return StrFormat("原因：%s 中为该端口指定的设备路径无效（须为以 / 开头的完整路径）", path);
   }
   return StrFormat("原因：%s：%s", path, std::strerror(error.code));
 }

@@ -90,6 +90,13 @@ class BridgeProcess {
 
   bool Signal(int number) { return m_pid > 0 && kill(m_pid, number) == 0; }
 
+  // Closes the reading end of standard output, as `| head -1` does once it
+  // has its line.
+  void CloseOutput() {
+    if (m_out >= 0) close(m_out);
+    m_out = -1;
+  }
+
   // Waits up to timeoutMs for the child to end: its exit status, or -1 after
   // the wait ran out (the child is then killed) or when it died by a signal.
   // usage receives the child's resource use.

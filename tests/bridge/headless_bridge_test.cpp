@@ -1,5 +1,6 @@
 // quillon-bridge as a process: on a pty, towards a receiver on 127.0.0.1.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 
@@ -175,6 +176,30 @@ TEST_F(HeadlessBridgeTest, WithStandardOutputClosedNothingReachesThePort) {
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
   const std::vector<std::uint8_t> echoed = m_pty.ReadMaster(1, 100);
   EXPECT_EQ(std::string(echoed.begin(), echoed.end()), "");
+}
+
+// A reader of standard output that goes away (`| head -1`) costs one line
+// on standard error, not the bridge; SIGHUP ends it as SIGTERM does, with
+// the port closed and its exclusive flag cleared.
+TEST_F(HeadlessBridgeTest, AClosedPipeIsNoStopAndSighupStopsCleanly) {
+  BridgeProcess bridge;
+  StartForwarding(bridge, {"--frame", "128", "--stats", "1"});
+  if (IsSkipped()) return;
+  bridge.CloseOutput();
+  std::string line;
+  ASSERT_TRUE(bridge.ReadErrorLine(line, kWatchdogMs)) << "alive after the next statistics line";
+  EXPECT_NE(line.find("standard output"), std::string::npos) << line;
+  ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>(128, 0x41)));
+  UdpReceiver::Datagram got;
+  EXPECT_TRUE(m_receiver.Receive(got)) << "still forwarding";
+  int exclusive = 0;
+  ASSERT_EQ(ioctl(m_pty.slave, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 1) << "held while it runs";
+  ASSERT_TRUE(bridge.Signal(SIGHUP));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+  ASSERT_EQ(ioctl(m_pty.slave, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0) << "released";
+  EXPECT_EQ(bridge.ReadAllErrors(), "") << "said once";
 }
 
 TEST_F(HeadlessBridgeTest, InvalidCommandLinesGiveOneLineAndStatus2) {

@@ -1,7 +1,7 @@
 // quillon-bridge: the bridge without a window. It builds the same document
 // and serial device as the windowed program, opens the serial port, starts
-// the network port, switches forwarding on and then forwards until SIGINT or
-// SIGTERM; the document's destructor shuts down in its usual order.
+// the network port, switches forwarding on and then forwards until SIGHUP,
+// SIGINT or SIGTERM; the document's destructor shuts down in its usual order.
 //
 // Texts in this file are GBK bytes like everywhere in the core; everything
 // that reaches the terminal goes through GbkToUtf8.
@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/headless/process_signals.h"
 #include "bridge/quillon_doc.h"
 #include "device/serial_settings.h"
 #include "device/port_list.h"
@@ -63,7 +64,7 @@ const char kUsage[] =
     "\n"
     "Forwards every byte received on a serial port, in frames of exactly the\n"
     "frame size, one UDP datagram per frame with no header, from the local\n"
-    "port to the target. Runs until SIGINT or SIGTERM.\n"
+    "port to the target. Runs until SIGHUP, SIGINT or SIGTERM.\n"
     "\n"
     "  --port NAME          serial port: COM1 to COM20 (looked up in the [Ports]\n"
     "                       section of ports.ini in the configuration folder,\n"
@@ -279,7 +280,7 @@ void PrintStats(const Options& options, const CQuillonDoc& doc) {
                                          static_cast<unsigned>(doc.GetTargetPort()))) +
                      doc.GetTargetIp() + GbkToUtf8(StrFormat("  传输帧数 %d帧\n", doc.GetFramesSent()));
   std::fputs(line.c_str(), stdout);
-  std::fflush(stdout);
+  FlushStandardOutput();
 }
 
 // One line per device, tab-separated: path, by-id name or "-", description.
@@ -316,13 +317,10 @@ void OnPortState(int lost, void* context) {
   std::fflush(stderr);
 }
 
-// Waits for SIGINT or SIGTERM (blocked in every thread), printing the
+// Waits for a stop signal (blocked in every thread), printing the
 // statistics every statsSeconds seconds meanwhile.
 void WaitForStopSignal(const Options& options, const CQuillonDoc& doc) {
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
+  const sigset_t stopSignals = StopSignals();
   for (;;) {
     int received;
     if (options.statsSeconds > 0) {
@@ -335,7 +333,7 @@ void WaitForStopSignal(const Options& options, const CQuillonDoc& doc) {
     } else {
       received = sigwaitinfo(&stopSignals, nullptr);
     }
-    if (received == SIGINT || received == SIGTERM) return;
+    if (received > 0) return;
   }
 }
 
@@ -368,7 +366,7 @@ int RunBridge(const Options& options) {
   std::printf("quillon-bridge: forwarding %s to %s:%u in frames of %d bytes from local port %u\n",
               options.port.c_str(), options.targetIp.c_str(), static_cast<unsigned>(options.targetPort),
               options.frameSize, static_cast<unsigned>(options.localPort));
-  std::fflush(stdout);
+  FlushStandardOutput();
   WaitForStopSignal(options, doc);
   if (options.statsSeconds > 0) PrintStats(options, doc);
   doc.CloseSerial();  // the reader is joined: no report comes any more
@@ -380,13 +378,9 @@ int RunBridge(const Options& options) {
 
 int main(int argc, char** argv) {
   if (!MakeStandardDescriptorsValid()) return kExitFailed;
-  // Blocked before any thread starts, so the reader thread inherits the mask
-  // and the signals wait for sigwaitinfo instead of ending the process.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // Before any thread starts, so the reader thread inherits the mask and
+  // the stop signals wait for sigwaitinfo instead of ending the process.
+  PrepareSignals();
 
   Options options;
   std::string error;

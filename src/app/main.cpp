@@ -12,5 +12,5 @@ CQuillonApp theApp;
 
 int main(int argc, char** argv) {
   if (!MakeStandardDescriptorsValid()) return 1;
-  return QtWinMain(argc, argv);
+  return RunCatchingOutOfMemory("quillon", &QtWinMain, argc, argv);
 }

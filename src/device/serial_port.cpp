@@ -528,6 +528,8 @@ std::string DescribeSerialOpenError(const SerialOpenError& error) {
           return StrFormat("原因：没有读取 %s 的权限", path);
         case EINVAL:
           return StrFormat("原因：%s 不是普通文件", path);
+        case EFBIG:
+          return StrFormat("原因：%s 大于 1 MiB，不予读取", path);
         default:
           return StrFormat("原因：无法读取 %s：%s", path, std::strerror(error.code));
       }

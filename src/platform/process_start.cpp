@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <new>
 
 bool MakeStandardDescriptorsValid() {
   for (int fd = 0; fd <= 2; ++fd) {
@@ -17,4 +19,15 @@ bool MakeStandardDescriptorsValid() {
     }
   }
   return true;
+}
+
+int RunCatchingOutOfMemory(const char* program, int (*body)(int, char**), int argc, char** argv) {
+  try {
+    return body(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Nothing is allocated here: fputs of a literal needs no memory.
+    std::fputs(program, stderr);
+    std::fputs(": out of memory\n", stderr);
+    return 1;
+  }
 }

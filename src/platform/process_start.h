@@ -10,3 +10,8 @@
 // go there. False when one could not be made valid (then the caller should
 // stop: nothing it opens is safe from its own output).
 bool MakeStandardDescriptorsValid();
+
+// Runs body(argc, argv) and returns its status. Memory that runs out below
+// it (under `ulimit -v`) ends the program with one line on standard error
+// naming program and status 1, not with an abort and a core dump.
+int RunCatchingOutOfMemory(const char* program, int (*body)(int, char**), int argc, char** argv);

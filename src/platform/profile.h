@@ -17,6 +17,10 @@
 // the old or the new file, never half of one. A symbolic link in the file's
 // place is never written through: the write is refused.
 //
+// Size: a file larger than PROFILE_MAX_BYTES is not read (and so never
+// rewritten); it reads as a file that cannot be read, and one line on
+// standard error says so, once per file.
+//
 // Any thread may call these; they block on file I/O only. Two writers of one
 // file at the same time do not corrupt it, but one of the two updates is lost.
 #pragma once
@@ -26,11 +30,15 @@
 #include <utility>
 #include <vector>
 
+// 1 MiB: ten history entries or a port map take a few hundred bytes.
+constexpr std::size_t PROFILE_MAX_BYTES = std::size_t{1} << 20;
+
 // Reads the value of key in section of the file at path, whole (no buffer
 // limit), into *value: empty when the file, the section or the key is
 // missing. False, with an errno value in *error, when the file exists but
 // cannot be read: its own error (EACCES, ...), EINVAL when it is not a regular
-// file (a FIFO, a folder). For a file whose failure must not pass as absent.
+// file (a FIFO, a folder), EFBIG when it is larger than PROFILE_MAX_BYTES.
+// For a file whose failure must not pass as absent.
 bool ReadPrivateProfileValue(const std::string& section, const std::string& key, const std::string& path,
                              std::string* value, int* error);
 

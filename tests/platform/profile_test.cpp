@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -229,6 +230,23 @@ TEST_F(ProfileTest, LeavesAReadOnlyFileAsItIs) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"CMDConfigure.ini"});
   ASSERT_EQ(chmod(m_path.c_str(), 0644), 0);
   EXPECT_TRUE(WritePrivateProfileString("s", "k", "2", m_path));
+}
+
+// A file past the size bound is not read at all, so never rewritten either
+// (a rewrite would keep only what was read).
+TEST_F(ProfileTest, AFileLargerThanTheBoundIsNeitherReadNorRewritten) {
+  std::string content = "[s]\r\nk=1\r\n";
+  content += std::string(PROFILE_MAX_BYTES - content.size() - 2, ';') + "\r\n";
+  Put(content);
+  EXPECT_EQ(Read("s", "k"), "1") << "exactly the bound";
+  Put(content + ";");
+  EXPECT_EQ(Read("s", "k", "d"), "d");
+  std::string value;
+  int error = 0;
+  EXPECT_FALSE(ReadPrivateProfileValue("s", "k", m_path, &value, &error));
+  EXPECT_EQ(error, EFBIG);
+  EXPECT_FALSE(WritePrivateProfileString("s", "k", "2", m_path));
+  EXPECT_EQ(Get().size(), PROFILE_MAX_BYTES + 1);
 }
 
 TEST_F(ProfileTest, WritesSeveralKeysInOneRewriteOrNone) {

@@ -376,7 +376,7 @@ int RunBridge(const Options& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int BridgeMain(int argc, char** argv) {
   if (!MakeStandardDescriptorsValid()) return kExitFailed;
   // Before any thread starts, so the reader thread inherits the mask and
   // the stop signals wait for sigwaitinfo instead of ending the process.
@@ -396,3 +396,5 @@ int main(int argc, char** argv) {
   if (!options.configDir.empty()) SetConfigDirOverride(options.configDir);
   return RunBridge(options);
 }
+
+int main(int argc, char** argv) { return RunCatchingOutOfMemory("quillon-bridge", &BridgeMain, argc, argv); }

@@ -8,6 +8,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <sys/inotify.h>
@@ -53,8 +54,20 @@ int OpenConfigured(const std::string& path, const SerialLineSettings& settings,
     error->path = path;
     return -1;
   };
+  // Only a terminal is opened read-write and locked: opening a FIFO, a
+  // file or another device would act on it, and a lock on it would keep its
+  // real users out. Checked before the open and again on the descriptor, in
+  // case the path changed in between.
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return fail(SerialOpenStep::kOpen, errno);
+  if (!S_ISCHR(st.st_mode)) return fail(SerialOpenStep::kOpen, ENOTTY);
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return fail(SerialOpenStep::kOpen, errno);
+  termios2 current{};
+  if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || ioctl(fd, TCGETS2, &current) != 0) {
+    close(fd);
+    return fail(SerialOpenStep::kOpen, ENOTTY);
+  }
   // Exclusive use: the advisory lock holds against every opener that also
   // asks for it (root ignores TIOCEXCL, other users do not).
   if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
@@ -90,6 +103,20 @@ std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// ---- a reopen that failed for want of descriptors ----
+// Kept apart from the reopen logic on purpose. A reopen that fails with
+// EMFILE or ENFILE would fail the same way at every try while the folder
+// watch holds a descriptor of its own (with `ulimit -n` at the edge, the
+// watch takes the one the lost port gave back): the watch is given up, the
+// descriptor freed for the port, and without a watch the next try comes on
+// the short pace (kReopenSpacingMs), for as long as the port is lost.
+void GiveUpWatchForDescriptors(const SerialOpenError& failure, int* watch, bool* watching) {
+  if (failure.code != EMFILE && failure.code != ENFILE) return;
+  if (*watch >= 0) close(*watch);
+  *watch = -1;
+  *watching = false;
 }
 
 int MillisecondsSince(std::chrono::steady_clock::time_point then) {
@@ -341,7 +368,7 @@ int CSerialPort::AwaitReopen(int lost, int stop) {
   // The device's folder: a re-plugged adapter's node (or its stable name's
   // link) appears there, and udev changes its owner and mode there.
   const std::string folder = FolderOf(m_strPath);
-  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   bool watching = false;
   const auto addWatch = [&] {
     if (watch >= 0 && !watching) {
@@ -387,9 +414,10 @@ int CSerialPort::AwaitReopen(int lost, int stop) {
     lastTry = std::chrono::steady_clock::now();
     changed = false;
     addWatch();  // the folder may have come back with the device
-    SerialOpenError ignored;
-    port = TryReopen(&ignored);
+    SerialOpenError failure;
+    port = TryReopen(&failure);
     if (port >= 0) break;
+    GiveUpWatchForDescriptors(failure, &watch, &watching);
   }
   if (watch >= 0) close(watch);
   if (port >= 0) {
@@ -489,6 +517,9 @@ std::string DescribeSerialOpenError(const SerialOpenError& error) {
   const char* path = error.path.c_str();
   // A file that is no terminal fails wherever the first terminal request is.
   if (error.code == ENOTTY) return StrFormat("原因：%s 不是串口设备", path);
+  // Shortages are the system's, not the port's, at whatever step.
+  if (error.code == EMFILE) return "原因：本程序打开的文件数已达上限（ulimit -n）";
+  if (error.code == ENFILE) return "原因：系统打开的文件数已达上限";
   switch (error.step) {
     case SerialOpenStep::kNone:
       return std::string();
@@ -520,7 +551,7 @@ std::string DescribeSerialOpenError(const SerialOpenError& error) {
       if (error.code == EINVAL) return StrFormat("原因：%s 不接受这些串口参数（波特率等）", path);
       break;
     case SerialOpenStep::kReader:
-      break;
+      return StrFormat("原因：无法启动读取线程（%s）", std::strerror(error.code));
     case SerialOpenStep::kPortsFile:
       switch (error.code) {
         case EACCES:

@@ -1,11 +1,14 @@
 // quillon-bridge as a process: on a pty, towards a receiver on 127.0.0.1.
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <termios.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -314,6 +317,49 @@ TEST_F(HeadlessBridgeTest, SurvivesUnplugAndReplugWithExactFramesAndCounters) {
     seen = line.find(counters) != std::string::npos && line.find(frames) != std::string::npos;
   }
   EXPECT_TRUE(seen) << "last line: " << line;
+  ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+}
+
+// With not one descriptor to spare (`ulimit -n` at the edge), the watch on
+// the device's folder takes the one the lost port gave back; the port must
+// come back all the same.
+TEST_F(HeadlessBridgeTest, ComesBackWithNoDescriptorToSpare) {
+  PtyPair first, second;
+  if (!first.Open() || !second.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  const std::string link = m_folder / "ttyUSB0";
+  ASSERT_TRUE(PointLink(link, first.path));
+  ASSERT_TRUE(m_receiver.Open());
+  BridgeProcess bridge;
+  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--port", link, "--target",
+                                                "127.0.0.1:" + std::to_string(m_receiver.Port()),
+                                                "--local-port", std::to_string(FreeUdpPort()), "--frame",
+                                                "128", "--config-dir", m_configDir}));
+  std::string line;
+  ASSERT_TRUE(bridge.ReadLine(line, kWatchdogMs)) << bridge.ReadAllErrors();
+  // The limit at the lowest free number: no new descriptor can be had.
+  std::vector<bool> used(1024, false);
+  const std::string fds = "/proc/" + std::to_string(bridge.Pid()) + "/fd";
+  DIR* dir = opendir(fds.c_str());
+  ASSERT_NE(dir, nullptr);
+  while (const dirent* entry = readdir(dir)) {
+    const unsigned long fd = std::strtoul(entry->d_name, nullptr, 10);
+    if (entry->d_name[0] != '.' && fd < used.size()) used[fd] = true;
+  }
+  closedir(dir);
+  const rlim_t lowestFree = static_cast<rlim_t>(std::find(used.begin(), used.end(), false) - used.begin());
+  const rlimit none{lowestFree, lowestFree};
+  ASSERT_EQ(prlimit(bridge.Pid(), RLIMIT_NOFILE, &none, nullptr), 0);
+
+  first.Unplug();
+  ASSERT_TRUE(bridge.ReadErrorLine(line, kWatchdogMs));
+  EXPECT_NE(line.find("lost"), std::string::npos) << line;
+  ASSERT_TRUE(PointLink(link, second.path));
+  ASSERT_TRUE(bridge.ReadErrorLine(line, kWatchdogMs));
+  EXPECT_NE(line.find("back"), std::string::npos) << line;
+  ASSERT_TRUE(second.WriteMaster(std::vector<std::uint8_t>(128, 0x42)));
+  UdpReceiver::Datagram got;
+  EXPECT_TRUE(m_receiver.Receive(got));
   ASSERT_TRUE(bridge.Signal(SIGTERM));
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
 }

@@ -283,11 +283,14 @@ void PrintStats(const Options& options, const CQuillonDoc& doc) {
   FlushStandardOutput();
 }
 
-// One line per device, tab-separated: path, by-id name or "-", description.
+// One line per device, tab-separated: path, by-id name or "-", description,
+// each with its control bytes escaped, so that a name that holds a tab, a
+// line feed or an escape sequence keeps to its field and does nothing to the
+// terminal.
 int ListPorts() {
   for (const SerialPortInfo& port : ListSerialPorts()) {
-    std::printf("%s\t%s\t%s\n", port.path.c_str(), port.byId.empty() ? "-" : port.byId.c_str(),
-                port.Description().c_str());
+    std::printf("%s\t%s\t%s\n", EscapeControls(port.path).c_str(),
+                port.byId.empty() ? "-" : EscapeControls(port.byId).c_str(), EscapeControls(port.Description()).c_str());
   }
   std::fflush(stdout);
   return kExitOk;

@@ -28,27 +28,38 @@ const char* UntrustedBecause(const struct stat& st) {
   return nullptr;
 }
 
-// Why an existing folder may not be used, said on standard error; null
-// when it may, or when it does not exist.
-const char* PassedOverBecause(const std::string& path) {
+// Why the folders above path would let someone else swap it for their own:
+// one of them belongs to another user (not root), or others may write to it
+// without the sticky bit. Empty when none would.
+std::string AncestorProblem(const std::string& path) {
+  for (std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
+       slash = path.rfind('/', slash - 1)) {
+    const std::string above = path.substr(0, slash);
+    struct stat st {};
+    if (stat(above.c_str(), &st) != 0) continue;  // not there yet: we create it
+    if (st.st_uid != geteuid() && st.st_uid != 0) return above + " belongs to another user";
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) && !(st.st_mode & S_ISVTX)) return "others may replace it in " + above;
+  }
+  return std::string();
+}
+
+// True when path may not hold our files, said on standard error (the
+// process keeps its choice, so this is said once). A missing folder is
+// judged by the folders above it.
+bool PassedOver(const std::string& path) {
   struct stat st {};
-  if (lstat(path.c_str(), &st) != 0) return nullptr;
-  const char* why = UntrustedBecause(st);
-  // The process keeps its choice, so this is said once.
-  if (why != nullptr) std::fprintf(stderr, "quillon: not using %s as configuration folder: %s\n", path.c_str(), why);
-  return why;
+  std::string why = AncestorProblem(path);
+  if (why.empty() && lstat(path.c_str(), &st) == 0) {
+    if (const char* own = UntrustedBecause(st)) why = own;
+  }
+  if (why.empty()) return false;
+  std::fprintf(stderr, "quillon: not using %s as configuration folder: %s\n", path.c_str(), why.c_str());
+  return true;
 }
 
 bool Exists(const std::string& path) {
   struct stat st {};
   return lstat(path.c_str(), &st) == 0;
-}
-
-// A folder that others may write to without the sticky bit: they could
-// rename our ConfigFile away and put their own in its place.
-bool OthersMayReplaceEntries(const std::string& folder) {
-  struct stat st {};
-  return stat(folder.c_str(), &st) != 0 || ((st.st_mode & (S_IWGRP | S_IWOTH)) && !(st.st_mode & S_ISVTX));
 }
 
 // Folders that belong to the system's package manager: nothing of ours is
@@ -105,18 +116,9 @@ std::string ConfigDir() {
 std::string ChooseConfigDir(const std::string& exeDir, const std::string& xdgConfigHome,
                             const std::string& home) {
   const std::string beside = exeDir + "/ConfigFile";
-  if (!IsSystemFolder(exeDir)) {
-    if (OthersMayReplaceEntries(exeDir)) {
-      if (Exists(beside) || access(exeDir.c_str(), W_OK | X_OK) == 0) {
-        std::fprintf(stderr, "quillon: not using %s as configuration folder: others may replace it\n",
-                     beside.c_str());
-      }
-    } else if (Exists(beside)) {
-      if (PassedOverBecause(beside) == nullptr && access(beside.c_str(), W_OK | X_OK) == 0) return beside;
-    } else if (access(exeDir.c_str(), W_OK | X_OK) == 0 && CreateDirectoryOneLevel(beside) &&
-               PassedOverBecause(beside) == nullptr) {
-      return beside;
-    }
+  if (!IsSystemFolder(exeDir) && (Exists(beside) || access(exeDir.c_str(), W_OK | X_OK) == 0) &&
+      !PassedOver(beside)) {
+    if (Exists(beside) ? access(beside.c_str(), W_OK | X_OK) == 0 : CreateDirectoryOneLevel(beside)) return beside;
   }
   // XDG_CONFIG_HOME counts only as an absolute path; a relative one is
   // ignored. Without a home there is no folder at all: one under the shared
@@ -130,9 +132,10 @@ std::string ChooseConfigDir(const std::string& exeDir, const std::string& xdgCon
     base = home + "/.config";
   }
   const std::string folder = base + "/quillon/ConfigFile";
+  if (PassedOver(folder)) return std::string();
   // A failure to create it shows later, as for any folder that cannot be written.
   CreateDirectories(folder);
-  return PassedOverBecause(folder) == nullptr ? folder : std::string();
+  return folder;
 }
 
 void SetConfigDirOverride(const std::string& path) {

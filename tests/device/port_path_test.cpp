@@ -66,8 +66,9 @@ TEST_F(PortPath, APortsIniThatCannotBeReadIsAnErrorAndNeverBlocks) {
 // the program started, not cut short at a NUL or at a buffer's end.
 TEST_F(PortPath, AnEntryMustBeAWholeAbsolutePath) {
   const std::string tooLong = "/dev/" + std::string(4100, 'x');
-  ASSERT_TRUE(folder.WriteFile("ports.ini", "[Ports]\r\nCOM1=dev/ttyUSB0\r\nCOM2=/dev/ttyUSB1" + std::string(1, '\0') + "x\r\n" +
-                                                "COM3=" + tooLong + "\r\nCOM4=" + tooLong.substr(0, 4095) + "\r\n"));
+  const std::string nul(1, '\0');
+  ASSERT_TRUE(folder.WriteFile("ports.ini", "[Ports]\r\nCOM1=dev/ttyUSB0\r\nCOM2=/dev/ttyUSB1" + nul + "x\r\nCOM3=" +
+                                                tooLong + "\r\nCOM4=" + tooLong.substr(0, 4095) + "\r\n"));
   for (const char* name : {"COM1", "COM2", "COM3"}) {
     const PortPathLookup lookup = LookUpSerialDevicePath(name);
     EXPECT_EQ(lookup.problem, PortPathProblem::kPortsEntry) << name;

@@ -269,8 +269,10 @@ TEST(SerialPort, AFailedOpenSaysWhy) {
   EXPECT_NE(DescribeSerialOpenError(denied).find("dialout"), std::string::npos);
   EXPECT_EQ(DescribeSerialOpenError(SerialOpenError()), "");
   // Shortages are named as such, not as a fault of the port.
-  EXPECT_NE(DescribeSerialOpenError({SerialOpenStep::kOpen, EMFILE, "/dev/ttyUSB0"}).find("ulimit"), std::string::npos);
-  EXPECT_NE(DescribeSerialOpenError({SerialOpenStep::kReader, EAGAIN, "/dev/ttyUSB0"}).find("线程"), std::string::npos);
+  const SerialOpenError noDescriptor{SerialOpenStep::kOpen, EMFILE, "/dev/ttyUSB0"};
+  const SerialOpenError noThread{SerialOpenStep::kReader, EAGAIN, "/dev/ttyUSB0"};
+  EXPECT_NE(DescribeSerialOpenError(noDescriptor).find("ulimit"), std::string::npos);
+  EXPECT_NE(DescribeSerialOpenError(noThread).find("线程"), std::string::npos);
 }
 
 TEST(SerialPort, WritesReachThePeer) {

@@ -70,5 +70,11 @@ TEST(ConfigDir, PassesOverFoldersOthersControl) {
   ASSERT_EQ(chmod((base / "xdg/quillon/ConfigFile").c_str(), 0757), 0);
   EXPECT_EQ(ChooseConfigDir(base / "shared", base / "xdg", ""), "") << "its own folder too";
 
+  // Ours, but in a folder where anybody may swap it for theirs.
+  ASSERT_EQ(mkdir((base / "open").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((base / "open/ConfigFile").c_str(), 0755), 0);
+  ASSERT_EQ(chmod((base / "open").c_str(), 0777), 0);
+  EXPECT_EQ(ChooseConfigDir(base / "open", base / "xdg2", ""), base / "xdg2/quillon/ConfigFile");
+
   EXPECT_EQ(ChooseConfigDir("/usr/bin", "", ""), "") << "never under /tmp";
 }

@@ -290,7 +290,8 @@ void PrintStats(const Options& options, const CQuillonDoc& doc) {
 int ListPorts() {
   for (const SerialPortInfo& port : ListSerialPorts()) {
     std::printf("%s\t%s\t%s\n", EscapeControls(port.path).c_str(),
-                port.byId.empty() ? "-" : EscapeControls(port.byId).c_str(), EscapeControls(port.Description()).c_str());
+                port.byId.empty() ? "-" : EscapeControls(port.byId).c_str(),
+                EscapeControls(port.Description()).c_str());
   }
   std::fflush(stdout);
   return kExitOk;

@@ -5,11 +5,12 @@
 // $XDG_CONFIG_HOME/quillon/ConfigFile (~/.config/quillon/ConfigFile when the
 // variable is unset), created on first use. A folder is used only when it is
 // a real folder (not a symbolic link), owned by the user or root, and
-// writable by nobody else, in a parent where nobody else may replace it;
-// one that is not is passed over with one line on standard error. Without a
-// home folder there is no configuration folder (an empty path): nothing is
-// read from or written to a shared place such as /tmp. Tests point the
-// configuration folder at a temporary folder of their own with
+// writable by nobody else, under folders none of which another user owns or
+// others may write to without the sticky bit (who could swap it for their
+// own); one that is not is passed over with one line on standard error.
+// Without a home folder there is no configuration folder (an empty path):
+// nothing is read from or written to a shared place such as /tmp. Tests
+// point the configuration folder at a temporary folder of their own with
 // SetConfigDirOverride.
 // Any thread may read; set the override before other threads use it. The
 // first call may create folders; the choice is kept for the process.

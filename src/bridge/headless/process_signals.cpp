@@ -1,5 +1,7 @@
 #include "bridge/headless/process_signals.h"
 
+#include "bridge/headless/bridge_texts.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -25,7 +27,7 @@ void PrepareSignals() {
 void FlushStandardOutput() {
   if (std::fflush(stdout) == 0) return;
   const int code = errno;
-  std::fprintf(stderr, "quillon-bridge: standard output failed (%s); going on without it\n", std::strerror(code));
+  std::fprintf(stderr, Tr("quillon-bridge: standard output failed (%s); going on without it\n"), std::strerror(code));
   std::fflush(stderr);
   const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (null >= 0) {

@@ -32,6 +32,11 @@ const char* const kSerialOpenError = "串口打开错误 请查看该串口是�
 // The status bar's message pane while a connected port has hung up, and
 // once it is open again.
 const char* const kPortLostMessage = "串口已断开，等待重新连接…";
+// A pseudo-terminal's name goes to the next program that asks for one, and
+// an adapter's kernel name to whichever is plugged in next: neither is
+// taken back.
+const char* const kPortGoneMessage = "串口已断开，伪终端不会重新连接，请释放串口";
+const char* const kOtherDeviceMessage = "串口已断开：该名称下出现的是另一个设备，不重新连接";
 const char* const kReadyMessage = "就绪";
 // The message pane while the network port's sends fail, before the cause.
 const char* const kSendFailedMessage = "网络发送失败：";
@@ -141,7 +146,7 @@ void CQuillonView::OnConnectSerial() {
 
   KillTimer(DISPLAY_TIMER);
   doc->CloseSerial();
-  ShowStatusMessage(StatusMessage(false, SendErrorCause()));
+  ShowStatusMessage(StatusMessage(0, SendErrorCause()));
   doc->EmptyDisplayText();  // what arrived since the last refresh is dropped
   SetDlgItemText(IDC_CONNECT_SERIAL, kConnect);
   EnableSerialSettings(true);
@@ -291,9 +296,9 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   m_serialStats.SetString("串口号", SelectedPortName());
   m_serialStats.SetString("接收量", fresh ? std::string("0字节") : StrFormat("%llu字节", static_cast<unsigned long long>(doc->GetBytesReceived())));
   // A connected port that hung up reads "断开" until it is open again.
-  const bool portLost = !fresh && doc->m_device.IsPortLost() == 1;
-  m_serialStats.SetString("当前状态", portLost ? kStateLost : SerialStateText());
-  ShowStatusMessage(StatusMessage(portLost, sendError));
+  const int lostState = fresh ? 0 : doc->m_device.GetPortLostState();
+  m_serialStats.SetString("当前状态", lostState != 0 ? kStateLost : SerialStateText());
+  ShowStatusMessage(StatusMessage(lostState, sendError));
 
   // The network rows say what is in use: the target only while the port is
   // started, and "发送失败" while its sends fail.
@@ -326,8 +331,10 @@ std::string CQuillonView::SendErrorCause() const {
 }
 
 // A lost serial port matters most: nothing reaches the network without it.
-std::string CQuillonView::StatusMessage(bool bPortLost, const std::string& sendError) const {
-  if (bPortLost) return kPortLostMessage;
+std::string CQuillonView::StatusMessage(int nLostState, const std::string& sendError) const {
+  if (nLostState == SERIAL_PORT_GONE) return kPortGoneMessage;
+  if (nLostState == SERIAL_PORT_OTHER_DEVICE) return kOtherDeviceMessage;
+  if (nLostState != 0) return kPortLostMessage;
   if (!sendError.empty()) return kSendFailedMessage + sendError;
   return kReadyMessage;
 }

@@ -133,7 +133,8 @@ class CQuillonView : public CFormView {
   std::string SelectedPortName() const;
   // The status bar's message pane: the lost-port notice, else the network
   // send failure with its cause, else "就绪"; set only when it changes.
-  std::string StatusMessage(bool bPortLost, const std::string& sendError) const;
+  // nLostState: the serial port's lost state (0 while it is not lost).
+  std::string StatusMessage(int nLostState, const std::string& sendError) const;
   void ShowStatusMessage(const std::string& text);
   // The receive pane's text into m_strReceived: the part of the exchange
   // that the serial and forwarding buttons keep (a new document shows it).

@@ -314,6 +314,13 @@ TEST_F(MainForm, ThePortListOffersDevicesByPathAndAChosenPathConnects) {
   EXPECT_TRUE(WaitFor([&] { return StatValue(1) == m_pty.path; })) << StatValue(1);
   Feed("path!");
   EXPECT_TRUE(WaitFor([&] { return PaneText() == "path!"; })) << PaneText();
+  // A pseudo-terminal chosen by its own name does not come back: the form
+  // says so instead of waiting.
+  m_pty.Unplug();
+  EXPECT_TRUE(WaitFor([&] {
+    return StatValue(3) == "断开" &&
+           Frame()->m_wndStatusBar.GetPaneText(0) == "串口已断开，伪终端不会重新连接，请释放串口";
+  })) << StatValue(3) << " / " << Frame()->m_wndStatusBar.GetPaneText(0);
 }
 
 // The adapter is pulled out mid-frame and plugged in again under the name

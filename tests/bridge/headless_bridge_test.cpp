@@ -45,15 +45,18 @@ class HeadlessBridgeTest : public ::testing::Test {
     return status;
   }
 
-  // Starts the bridge on the pty towards the receiver and waits until it
-  // forwards. A later bridge in the same test reuses both.
-  void StartForwarding(BridgeProcess& bridge, std::vector<std::string> extra) {
-    if (m_pty.master < 0 && !m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  // Starts the bridge on the pty (or on port) towards the receiver and waits
+  // until it forwards. A later bridge in the same test reuses both.
+  void StartForwarding(BridgeProcess& bridge, std::vector<std::string> extra, std::string port = "") {
+    if (port.empty()) {
+      if (m_pty.master < 0 && !m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+      port = m_pty.path;
+    }
     if (m_receiver.Fd() < 0) {
       ASSERT_TRUE(m_receiver.Open());
     }
     m_localPort = FreeUdpPort();
-    std::vector<std::string> args = {"--port", m_pty.path, "--target",
+    std::vector<std::string> args = {"--port", port, "--target",
                                      "127.0.0.1:" + std::to_string(m_receiver.Port()), "--local-port",
                                      std::to_string(m_localPort), "--config-dir", m_configDir};
     args.insert(args.end(), extra.begin(), extra.end());
@@ -307,14 +310,9 @@ TEST_F(HeadlessBridgeTest, SurvivesUnplugAndReplugWithExactFramesAndCounters) {
   if (!first.Open() || !second.Open()) GTEST_SKIP() << "no pseudo-terminal available";
   const std::string link = m_folder / "ttyUSB0";
   ASSERT_TRUE(PointLink(link, first.path));
-  ASSERT_TRUE(m_receiver.Open());
   BridgeProcess bridge;
-  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--port", link, "--target",
-                                                "127.0.0.1:" + std::to_string(m_receiver.Port()),
-                                                "--local-port", std::to_string(FreeUdpPort()), "--frame",
-                                                "128", "--stats", "1", "--config-dir", m_configDir}));
+  StartForwarding(bridge, {"--frame", "128", "--stats", "1"}, link);
   std::string line;
-  ASSERT_TRUE(bridge.ReadLine(line, kWatchdogMs)) << bridge.ReadAllErrors();
   std::vector<std::uint8_t> bytes;
   for (int i = 0; i < 384; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 7 + 3));
   ASSERT_TRUE(first.WriteMaster(bytes.data(), 200));
@@ -417,14 +415,9 @@ TEST_F(HeadlessBridgeTest, ComesBackWithNoDescriptorToSpare) {
   if (!first.Open() || !second.Open()) GTEST_SKIP() << "no pseudo-terminal available";
   const std::string link = m_folder / "ttyUSB0";
   ASSERT_TRUE(PointLink(link, first.path));
-  ASSERT_TRUE(m_receiver.Open());
   BridgeProcess bridge;
-  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--port", link, "--target",
-                                                "127.0.0.1:" + std::to_string(m_receiver.Port()),
-                                                "--local-port", std::to_string(FreeUdpPort()), "--frame",
-                                                "128", "--config-dir", m_configDir}));
+  StartForwarding(bridge, {"--frame", "128"}, link);
   std::string line;
-  ASSERT_TRUE(bridge.ReadLine(line, kWatchdogMs)) << bridge.ReadAllErrors();
   // The limit at the lowest free number: no new descriptor can be had.
   std::vector<bool> used(1024, false);
   const std::string fds = "/proc/" + std::to_string(bridge.Pid()) + "/fd";

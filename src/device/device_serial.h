@@ -65,6 +65,11 @@ class CDeviceSerial : public CDeviceBase {
   // Why the last Start failed, as one line (GBK) for below the open-error
   // message; empty after a Start that worked.
   std::string GetOpenErrorCause();
+  // What the driver lost or damaged since Start (see
+  // CSerialPort::GetErrorCounts): 1 with *counts set, or 0 when the port's
+  // driver keeps no counters or the device is stopped. Any thread; does not
+  // take the device lock. Asks the driver: poll it, never per byte.
+  int GetDriverErrorCounts(SerialErrorCounts* counts);
   // Called on the reader thread, without the device lock, when the port is
   // lost (lost 1) and when it is open again (lost 0); null removes it. Stays
   // over Stop and Start.

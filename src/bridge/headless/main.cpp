@@ -23,6 +23,7 @@
 #include "device/port_list.h"
 #include "platform/config_dir.h"
 #include "platform/text.h"
+#include "platform/tick_count.h"
 
 namespace {
 
@@ -95,6 +96,9 @@ const char kUsage[] =
     "  --help               show this text\n"
     "\n"
     "Options take their value as the next argument or after '=' (--baud=9600).\n"
+    "When the serial port's driver drops bytes (the bridge could not keep up)\n"
+    "or counts parity or framing errors, the bridge says so on standard error,\n"
+    "at most once every 5 seconds, and --stats shows the totals.\n"
     "When the serial port hangs up the bridge prints one line on standard error,\n"
     "reopens the port as soon as it is back (one more line) and goes on.\n"
     "Exit status: 0 after a signal, 1 when the serial port cannot be opened or\n"
@@ -269,14 +273,43 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
   return true;
 }
 
+// What the port's driver lost or damaged, polled once a second while the
+// bridge waits: said when it grows, and added to the statistics.
+struct DriverLossReport {
+  CSerialErrorNotice notice{5000};
+  bool counted = false;  // the driver keeps counters (a pty does not)
+  SerialErrorCounts counts;
+};
+
+// last: before the port closes, so that no growth goes unsaid.
+void CheckDriverLoss(const Options& options, CQuillonDoc& doc, DriverLossReport* loss, bool last = false) {
+  SerialErrorCounts counts;
+  loss->counted = doc.m_device.GetDriverErrorCounts(&counts) != 0;
+  if (!loss->counted) return;
+  loss->counts = counts;
+  if (!loss->notice.Due(counts, GetTickCount(), last)) return;
+  std::fprintf(stderr,
+               "quillon-bridge: serial port %s: the driver dropped %u bytes so far (%u overrun in the "
+               "UART, %u with the kernel's buffer full: the bridge did not keep up); %u parity errors, "
+               "%u framing errors\n",
+               options.port.c_str(), counts.Dropped(), counts.overrun, counts.bufferOverrun, counts.parity,
+               counts.frame);
+  std::fflush(stderr);
+}
+
 // The counters under the names the statistics list gives them. The port
 // name and address are printed as given (the command line's own encoding).
-void PrintStats(const Options& options, const CQuillonDoc& doc) {
+void PrintStats(const Options& options, const CQuillonDoc& doc, const DriverLossReport& loss) {
   std::string line = GbkToUtf8("串口号 ") + options.port +
                      GbkToUtf8(StrFormat("  接收量 %d字节  本地端口 %u  目标端口 %u  目标IP ",
                                          doc.GetBytesReceived(), static_cast<unsigned>(options.localPort),
                                          static_cast<unsigned>(doc.GetTargetPort()))) +
-                     doc.GetTargetIp() + GbkToUtf8(StrFormat("  传输帧数 %d帧\n", doc.GetFramesSent()));
+                     doc.GetTargetIp() + GbkToUtf8(StrFormat("  传输帧数 %d帧", doc.GetFramesSent()));
+  if (loss.counted) {
+    line += GbkToUtf8(StrFormat("  驱动丢失 %u字节  校验错 %u  帧错 %u", loss.counts.Dropped(), loss.counts.parity,
+                                loss.counts.frame));
+  }
+  line += "\n";
   std::fputs(line.c_str(), stdout);
   std::fflush(stdout);
 }
@@ -316,19 +349,28 @@ void OnPortState(int lost, void* context) {
 }
 
 // Waits for SIGINT or SIGTERM (blocked in every thread), printing the
-// statistics every statsSeconds seconds meanwhile.
-void WaitForStopSignal(const Options& options, const CQuillonDoc& doc) {
+// statistics every statsSeconds seconds meanwhile and, when the driver keeps
+// error counters, looking at them once a second.
+void WaitForStopSignal(const Options& options, CQuillonDoc& doc, DriverLossReport* loss) {
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  CheckDriverLoss(options, doc, loss);
+  const long statsMs = options.statsSeconds * 1000;
+  std::uint32_t statsAt = GetTickCount();
   for (;;) {
     int received;
-    if (options.statsSeconds > 0) {
-      timespec period {static_cast<time_t>(options.statsSeconds), 0};
+    if (loss->counted || statsMs > 0) {
+      const long waitMs = loss->counted ? 1000 : statsMs;
+      timespec period{static_cast<time_t>(waitMs / 1000), 0};
       received = sigtimedwait(&stopSignals, nullptr, &period);
       if (received < 0 && errno == EAGAIN) {
-        PrintStats(options, doc);
+        CheckDriverLoss(options, doc, loss);
+        if (statsMs > 0 && GetTickCount() - statsAt >= static_cast<std::uint32_t>(statsMs) - 100) {
+          statsAt = GetTickCount();
+          PrintStats(options, doc, *loss);
+        }
         continue;
       }
     } else {
@@ -368,8 +410,10 @@ int RunBridge(const Options& options) {
               options.port.c_str(), options.targetIp.c_str(), static_cast<unsigned>(options.targetPort),
               options.frameSize, static_cast<unsigned>(options.localPort));
   std::fflush(stdout);
-  WaitForStopSignal(options, doc);
-  if (options.statsSeconds > 0) PrintStats(options, doc);
+  DriverLossReport loss;
+  WaitForStopSignal(options, doc, &loss);
+  CheckDriverLoss(options, doc, &loss, true);
+  if (options.statsSeconds > 0) PrintStats(options, doc, loss);
   doc.CloseSerial();  // the reader is joined: no report comes any more
   doc.m_device.SetPortStateListener(nullptr, nullptr);
   return report.hungUp.load() ? kExitHangup : kExitOk;  // ~CQuillonDoc: sink cleared, device stopped, then the socket

@@ -67,7 +67,13 @@ finish() {
 # The line control register of ttyS1, read through /dev/port: data bits,
 # stop bits and parity as the driver programmed them (QEMU's trace does not
 # show stick parity, so mark and space are only seen here).
-lcr() { dd if=/dev/port bs=1 skip=$((0x2fb)) count=1 2>/dev/null | od -An -tu1 | tr -d ' '; }
+# Without parity the parity type bits mean nothing (the driver leaves "even"
+# set), so they are dropped then.
+lcr() {
+  v=$(dd if=/dev/port bs=1 skip=$((0x2fb)) count=1 2>/dev/null | od -An -tu1 | tr -d ' ')
+  [ $((v & 8)) -eq 0 ] && v=$((v & 7))
+  echo $((v & 63))
+}
 lcr_for() {
   v=$(($2 - 5))
   [ $3 = 2 ] && v=$((v | 4))
@@ -227,6 +233,8 @@ usb_gone() {
 unplug() {
   name=$1 path=$2 seed=$3
   want $name || return 0
+  i=0
+  while [ ! -e $BYID_A ] && [ $i -lt 100 ]; do sleep 0.2; i=$((i + 1)); done
   start $name $seed 8388608 256 "gaps idle=600" -- --port $path --stats 1
   echo "@@FEED u $seed 8388608"
   sleep 3

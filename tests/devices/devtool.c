@@ -91,7 +91,13 @@ static int Monitor(const char* path, const char* command) {
   char buf[4096];
   size_t have = 0;
   // Read up to each "(qemu) " prompt: the greeting's, then the command's.
+  // The monitor echoes every key with the whole line again, so a long
+  // command's echo outgrows the buffer: keep only its tail.
   for (int prompt = 0; prompt < 2;) {
+    if (have > sizeof buf / 2) {
+      memmove(buf, buf + have - 64, 64);
+      have = 64;
+    }
     ssize_t n = read(fd, buf + have, sizeof buf - 1 - have);
     if (n <= 0) break;
     have += (size_t)n;

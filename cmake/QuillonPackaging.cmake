@@ -35,7 +35,7 @@ endif()
 
 # Manual pages and the changelog go in compressed, as Debian wants them.
 set(gzipped)
-foreach(source quillon.1 quillon-bridge.1 changelog)
+foreach(source quillon.1 quillon-bridge.1 quillon-bridge.zh_CN.1 changelog)
   set(out ${QUILLON_GENERATED_DIR}/${source}.gz)
   add_custom_command(
     OUTPUT ${out}
@@ -45,6 +45,8 @@ foreach(source quillon.1 quillon-bridge.1 changelog)
 endforeach()
 add_custom_target(quillon_docs ALL DEPENDS ${gzipped})
 install(FILES ${QUILLON_GENERATED_DIR}/quillon-bridge.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${QUILLON_GENERATED_DIR}/quillon-bridge.zh_CN.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/zh_CN/man1
+        RENAME quillon-bridge.1.gz)
 if(TARGET quillon)
   install(FILES ${QUILLON_GENERATED_DIR}/quillon.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()

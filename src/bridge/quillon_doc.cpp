@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/config_dir.h"
@@ -50,6 +52,8 @@ int CQuillonDoc::OnNewDocument() {
   }
   m_nBytesReceived.store(0, kRelaxed);
   m_nFramesSent.store(0, kRelaxed);
+  m_nFramesFailed.store(0, kRelaxed);
+  m_nSendError.store(0, kRelaxed);
   EmptyDisplayText();
   return 1;
 }
@@ -66,8 +70,10 @@ void CQuillonDoc::CloseSerial() {
   if (m_device.IsRunning() != 1) return;
   m_device.Stop(nullptr);
   m_device.ClearDataSink();
-  // The reader has been joined: publish whatever its last block left behind.
+  // The reader has been joined: publish whatever its last block left behind,
+  // and with the idle flush on send the tail rather than keep it.
   OnSerialBlockEnd();
+  if (m_nIdleFlushMs > 0) OnSerialIdle();
 }
 
 void CQuillonDoc::SendToDevice(CDeviceBase* device, const std::string& text) {
@@ -157,11 +163,35 @@ void CQuillonDoc::SendBatch() {
   const std::int32_t size = m_nBatchFrameSize;
   if (frames == 0) return;
   m_nBatchFrames = 0;
-  std::lock_guard<std::mutex> net(m_netLock);
-  // The UI may have changed the frame size since these frames completed.
-  if (size != m_nFrameSize.load(kRelaxed)) return;
-  m_nFramesSent.fetch_add(frames, kRelaxed);  // counted before the send, also when it fails
-  m_udp.SendFrames(m_batch, size, frames, m_strTargetIp.c_str(), m_nTargetPort);
+  int sent;
+  int error;
+  {
+    std::lock_guard<std::mutex> net(m_netLock);
+    sent = m_udp.SendFrames(m_batch, size, frames, m_strTargetIp.c_str(), m_nTargetPort);
+    error = m_udp.m_socket.m_nLastSendError;
+  }
+  CountSent(frames, sent, error);
+}
+
+void CQuillonDoc::CountSent(int frames, int sent, int error) {
+  sent = std::max(0, std::min(sent, frames));
+  // Only what left counts as sent: a frame the kernel refused is not.
+  if (sent > 0) m_nFramesSent.fetch_add(static_cast<std::uint64_t>(sent), kRelaxed);
+  if (sent < frames) {
+    m_nFramesFailed.fetch_add(static_cast<std::uint64_t>(frames - sent), kRelaxed);
+    if (error == 0) error = EIO;
+  } else {
+    error = 0;
+  }
+  if (m_nSendError.exchange(error, kRelaxed) != error) {
+    const SendStateListener fn = m_pfnSendState.load(std::memory_order_acquire);
+    if (fn != nullptr) fn(error, m_pSendStateContext.load(std::memory_order_acquire));
+  }
+}
+
+void CQuillonDoc::SetSendStateListener(SendStateListener fn, void* context) {
+  m_pSendStateContext.store(context, std::memory_order_release);
+  m_pfnSendState.store(fn, std::memory_order_release);
 }
 
 void CQuillonDoc::DiscardFrame() {
@@ -185,7 +215,7 @@ void CQuillonDoc::OnSerialBlockEnd() {
   SendBatch();  // first: the frames' latency is what the peer sees
   if (m_nReaderBytes != 0) {
     // Read-modify-write, so a reset from the UI thread is never overwritten.
-    m_nBytesReceived.fetch_add(static_cast<std::int32_t>(m_nReaderBytes), kRelaxed);
+    m_nBytesReceived.fetch_add(m_nReaderBytes, kRelaxed);
     m_nDisplayBytes.fetch_add(m_nReaderBytes, kRelaxed);
     m_nReaderBytes = 0;
   }
@@ -202,14 +232,17 @@ void CQuillonDoc::OnSerialIdle() {
   }
   const std::int32_t fill = m_nFrameFill.load(kRelaxed);
   if (fill <= 0 || fill >= FRAME_BUFFER_SIZE) return;
+  int sent;
+  int error;
   {
     std::lock_guard<std::mutex> net(m_netLock);
     // Only ever shorter than a frame: with the size lowered below the fill
     // (or never set) the bytes wait for the discard at 1024 as always.
     if (fill >= m_nFrameSize.load(kRelaxed)) return;
-    m_nFramesSent.fetch_add(1, kRelaxed);  // counted before the send, also when it fails
-    m_udp.SendTo(m_frame, fill, m_strTargetIp.c_str(), m_nTargetPort);
+    sent = m_udp.SendTo(m_frame, fill, m_strTargetIp.c_str(), m_nTargetPort) == fill ? 1 : 0;
+    error = m_udp.m_socket.m_nLastSendError;
   }
+  CountSent(1, sent, error);
   DiscardFrame();
 }
 
@@ -234,6 +267,19 @@ int CQuillonDoc::OpenNetPort(CUdpPort& udp, const char* bindAddress) {
 int CQuillonDoc::BindNetPort(CUdpPort& udp, const char* bindAddress) {
   return udp.Bind(m_nLocalPort, bindAddress) == 1 ? 1 : 0;
 }
+
+void CQuillonDoc::CloseNetPort() {
+  m_bForwarding.store(0, kRelaxed);
+  std::lock_guard<std::mutex> net(m_netLock);
+  m_udp.Close();
+}
+
+bool CQuillonDoc::IsNetPortOpen() const {
+  std::lock_guard<std::mutex> net(m_netLock);
+  return m_udp.IsOpen();
+}
+
+std::string CQuillonDoc::GetSendErrorCause() const { return DescribeSendError(GetSendError()); }
 
 int CQuillonDoc::SendFrame(CUdpPort& udp) {
   std::lock_guard<std::mutex> net(m_netLock);

@@ -60,7 +60,8 @@ class CQuillonDoc : public CDocument {
   // Starts the device with "Port", "Baud", "Parity", "DataBit", "StopBit" and
   // installs the byte sink. 1 on success; 0 with no sink installed.
   int OpenSerial(CParameters settings);
-  // Stops a running device (joining its reader) and removes the sink.
+  // Stops a running device (joining its reader) and removes the sink; with
+  // the idle flush on, the partial frame then leaves as it would when idle.
   void CloseSerial();
   // Writes text to the device (the console appends CR LF itself). Blocks
   // while the port takes the bytes. Nothing when device is null.
@@ -82,7 +83,8 @@ class CQuillonDoc : public CDocument {
   void OnSerialBlockEnd();
   // The idle flush: sends what the batch holds, then, while forwarding is
   // on, the partial frame as one shorter datagram (counted as a frame, under
-  // m_netLock), and starts the next frame empty. Nothing when no byte waits
+  // m_netLock), and starts the next frame empty. Also run when the port hangs
+  // up and when CloseSerial stops it, so that the tail is never held back. Nothing when no byte waits
   // or the fill is not below the frame size. Reader thread, device lock held,
   // once the port has been quiet for the idle time-out.
   void OnSerialIdle();
@@ -100,6 +102,12 @@ class CQuillonDoc : public CDocument {
   // over Create + Bind so that no frame leaves from an unbound socket).
   // 1 on success.
   int BindNetPort(CUdpPort& udp, const char* bindAddress = nullptr);
+  // Closes the network port: forwarding stops and the socket is closed under
+  // m_netLock, so the local port is free when it returns and no frame leaves
+  // afterwards (frames completed meanwhile are counted as not sent). UI thread.
+  void CloseNetPort();
+  // Whether the sender holds a socket. Any thread.
+  bool IsNetPortOpen() const;
   // Sends the first m_nFrameSize bytes of m_frame to m_strTargetIp:
   // m_nTargetPort through udp in one datagram, under m_netLock. 1 when the
   // whole frame left; 0 when the send failed or the size is not 1..1024.
@@ -125,8 +133,21 @@ class CQuillonDoc : public CDocument {
   void SetKeepDisplayText(bool keep);
 
   // Values the UI reads on its timers; a read may lag by one read block.
-  int GetBytesReceived() const { return m_nBytesReceived.load(std::memory_order_relaxed); }
-  int GetFramesSent() const { return m_nFramesSent.load(std::memory_order_relaxed); }
+  // 64 bits: at 460800 baud a 32-bit count wraps within a day and a half.
+  std::uint64_t GetBytesReceived() const { return m_nBytesReceived.load(std::memory_order_relaxed); }
+  // Frames that left; frames whose send failed are counted apart.
+  std::uint64_t GetFramesSent() const { return m_nFramesSent.load(std::memory_order_relaxed); }
+  std::uint64_t GetFramesFailed() const { return m_nFramesFailed.load(std::memory_order_relaxed); }
+  // Why sends are failing now (GBK, one short phrase such as "没有到目标的路由"),
+  // empty while they work. Any thread.
+  std::string GetSendErrorCause() const;
+  // The system's error number behind GetSendErrorCause; 0 while sends work.
+  int GetSendError() const { return m_nSendError.load(std::memory_order_relaxed); }
+  // Called on the reader thread (device lock held, no document lock) when
+  // sends start to fail, fail for another cause, or work again; it must not
+  // block. Null removes it. Set it before the port opens or while it is closed.
+  using SendStateListener = void (*)(int error, void* context);
+  void SetSendStateListener(SendStateListener fn, void* context);
   std::uint32_t GetDisplayBytes() const { return m_nDisplayBytes.load(std::memory_order_relaxed); }
   void ResetDisplayBytes() { m_nDisplayBytes.store(0, std::memory_order_relaxed); }
   int GetFrameFill() const { return m_nFrameFill.load(std::memory_order_relaxed); }
@@ -159,8 +180,9 @@ class CQuillonDoc : public CDocument {
   // Guarded by m_displayLock; holds at most the last RECEIVED_TEXT_LIMIT
   // display bytes (older waiting text is dropped from the display only).
   std::string m_strDisplayText;
-  std::atomic<std::int32_t> m_nFramesSent{0};
-  std::atomic<std::int32_t> m_nBytesReceived{0};
+  std::atomic<std::uint64_t> m_nFramesSent{0};
+  std::atomic<std::uint64_t> m_nFramesFailed{0};
+  std::atomic<std::uint64_t> m_nBytesReceived{0};
   std::atomic<std::uint32_t> m_nDisplayBytes{0};
 
  private:
@@ -169,11 +191,12 @@ class CQuillonDoc : public CDocument {
   void FrameByte(std::uint8_t b);
   // Moves the completed frame of fill bytes into the batch.
   __attribute__((noinline)) void CompleteFrame(std::int32_t fill);
-  // Sends the batched frames, one datagram each, in order, under m_netLock;
-  // counts them before the send. A batch whose frame size is no longer the
-  // setting is dropped unsent and uncounted: no frame leaves with a size
-  // other than the one set when it is sent.
+  // Sends the batched frames, one datagram each, in order, under m_netLock,
+  // at the size they completed with (a size changed since then applies to
+  // the frames after them); counts those that left and those that did not.
   void SendBatch();
+  // Counts the outcome of one send of frames and notes a change of cause.
+  void CountSent(int frames, int sent, int error);
   __attribute__((noinline)) void DiscardFrame();
   __attribute__((noinline)) void PublishDisplayText();
   int SendFrameLocked(CUdpPort& udp);
@@ -182,6 +205,9 @@ class CQuillonDoc : public CDocument {
   std::mutex m_displayLock;
   std::atomic<bool> m_bKeepDisplayText{true};
   std::atomic<bool> m_bFrameResetRequested{false};
+  std::atomic<std::int32_t> m_nSendError{0};
+  std::atomic<SendStateListener> m_pfnSendState{nullptr};
+  std::atomic<void*> m_pSendStateContext{nullptr};
   int m_nIdleFlushMs = 0;  // UI thread
   // Reader-private: what the bytes since the last publish produced. The
   // staging buffer holds one read block; a caller that delivers more bytes

@@ -15,13 +15,59 @@
 
 namespace {
 
-// inet_addr's reading of dotted text; INADDR_NONE for text it cannot read.
-in_addr_t ParseAddress(const char* text) {
-  if (text == nullptr || *text == '\0') return INADDR_NONE;
-  return inet_addr(text);
+// Dotted IPv4 text in network byte order. inet_pton, not inet_addr: the
+// broadcast address 255.255.255.255 is a valid target and must not read as
+// inet_addr's error value.
+bool ParseAddress(const char* text, in_addr_t* address) {
+  in_addr parsed {};
+  if (text == nullptr || inet_pton(AF_INET, text, &parsed) != 1) return false;
+  *address = parsed.s_addr;
+  return true;
+}
+
+struct SendErrorText {
+  int code;
+  const char* gbk;
+  const char* english;
+};
+
+// Every send failure a user can meet, worded once for both audiences.
+constexpr SendErrorText kSendErrors[] = {
+    {EACCES, "发送被拒绝（防火墙规则或广播权限）", "permission denied (a firewall rule, or broadcast not allowed)"},
+    {EPERM, "发送被防火墙拒绝", "refused by a firewall rule"},
+    {ENETUNREACH, "没有到目标的路由", "no route to the target network"},
+    {EHOSTUNREACH, "目标主机不可达", "target host unreachable"},
+    {ENETDOWN, "网络已断开", "the network is down"},
+    {EMSGSIZE, "数据报过长", "message too long"},
+    {ENOBUFS, "发送缓冲区已满", "no buffer space (the interface is congested)"},
+    {EAGAIN, "发送缓冲区已满", "no buffer space (the interface is congested)"},
+    {EBADF, "网络端口未打开", "the network port is not open"},
+    {EDESTADDRREQ, "目标地址无效", "invalid target address"},
+    {EADDRNOTAVAIL, "本机没有可用的地址", "no usable local address"},
+    {ECONNREFUSED, "目标端口拒绝接收", "the target refused the datagram"},
+    {EINVAL, "发送参数无效", "invalid send"},
+};
+
+const SendErrorText* FindSendError(int code) {
+  for (const SendErrorText& text : kSendErrors) {
+    if (text.code == code) return &text;
+  }
+  return nullptr;
 }
 
 }  // namespace
+
+std::string DescribeSendError(int code) {
+  if (code == 0) return std::string();
+  const SendErrorText* text = FindSendError(code);
+  return text != nullptr ? std::string(text->gbk) : StrFormat("%s", std::strerror(code));
+}
+
+std::string DescribeSendErrorInEnglish(int code) {
+  if (code == 0) return std::string();
+  const SendErrorText* text = FindSendError(code);
+  return text != nullptr ? std::string(text->english) : std::string(std::strerror(code));
+}
 
 CUdpSocket::CUdpSocket() : m_hSocket(kInvalidSocket) {
   std::memset(&m_target, 0, sizeof m_target);
@@ -35,7 +81,13 @@ int CUdpSocket::Create(int socketType) {
   // Close-on-exec: the descriptor must not leak into programs we might start.
   m_hSocket = socket(AF_INET, socketType | SOCK_CLOEXEC, IPPROTO_UDP);
   m_nLastError = m_hSocket != kInvalidSocket ? 0 : errno;
-  return m_hSocket != kInvalidSocket ? 1 : 0;
+  m_nLastSendError = 0;
+  if (m_hSocket == kInvalidSocket) return 0;
+  // A subnet's broadcast address is a common target (one receiver shared by
+  // every PC of a lab); without this flag the kernel refuses it with EACCES.
+  const int on = 1;
+  setsockopt(m_hSocket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+  return 1;
 }
 
 int CUdpSocket::Bind(std::uint16_t port, const char* bindAddress) {
@@ -46,10 +98,7 @@ int CUdpSocket::Bind(std::uint16_t port, const char* bindAddress) {
   if (bindAddress == nullptr || *bindAddress == '\0') {
     local.sin_addr.s_addr = htonl(INADDR_ANY);
   } else {
-    // Unreadable text would read as 255.255.255.255, which Linux lets a
-    // socket bind to; no interface has that address, so refuse it here.
-    local.sin_addr.s_addr = ParseAddress(bindAddress);
-    if (local.sin_addr.s_addr == INADDR_NONE) {
+    if (!ParseAddress(bindAddress, &local.sin_addr.s_addr)) {
       m_nLastError = EINVAL;
       return 0;
     }
@@ -61,28 +110,29 @@ int CUdpSocket::Bind(std::uint16_t port, const char* bindAddress) {
 
 int CUdpSocket::SendTo(const void* data, int length, const char* targetAddress,
                        std::uint16_t targetPort) {
-  if (m_hSocket == kInvalidSocket || length < 0 || (data == nullptr && length > 0)) return -1;
-  in_addr_t address = ParseAddress(targetAddress);
-  // Unreadable text reads as 255.255.255.255; never aim a datagram at the
-  // broadcast address by accident, report the failure instead.
-  if (address == INADDR_NONE) return -1;
+  if (m_hSocket == kInvalidSocket) return Failed(EBADF);
+  if (length < 0 || (data == nullptr && length > 0)) return Failed(EINVAL);
+  in_addr_t address;
+  if (!ParseAddress(targetAddress, &address)) return Failed(EDESTADDRREQ);
   m_target.sin_addr.s_addr = address;
   m_target.sin_port = htons(targetPort);
   for (;;) {
     ssize_t sent = sendto(m_hSocket, data, static_cast<size_t>(length), 0,
                           reinterpret_cast<const sockaddr*>(&m_target), sizeof m_target);
-    if (sent >= 0) return static_cast<int>(sent);
-    if (errno != EINTR) return -1;
+    if (sent >= 0) {
+      m_nLastSendError = 0;
+      return static_cast<int>(sent);
+    }
+    if (errno != EINTR) return Failed(errno);
   }
 }
 
 int CUdpSocket::SendFrames(const void* data, int frameSize, int count, const char* targetAddress,
                            std::uint16_t targetPort) {
-  if (m_hSocket == kInvalidSocket || data == nullptr || frameSize <= 0 || frameSize > 65507 || count < 0) {
-    return -1;
-  }
-  in_addr_t address = ParseAddress(targetAddress);
-  if (address == INADDR_NONE) return -1;  // as SendTo: never the broadcast address
+  if (m_hSocket == kInvalidSocket) return Failed(EBADF);
+  if (data == nullptr || frameSize <= 0 || frameSize > 65507 || count < 0) return Failed(EINVAL);
+  in_addr_t address;
+  if (!ParseAddress(targetAddress, &address)) return Failed(EDESTADDRREQ);
   m_target.sin_addr.s_addr = address;
   m_target.sin_port = htons(targetPort);
   if (count == 1) {
@@ -91,8 +141,10 @@ int CUdpSocket::SendFrames(const void* data, int frameSize, int count, const cha
       result = sendto(m_hSocket, data, static_cast<size_t>(frameSize), 0,
                       reinterpret_cast<const sockaddr*>(&m_target), sizeof m_target);
     } while (result < 0 && errno == EINTR);
+    m_nLastSendError = result == frameSize ? 0 : (result < 0 ? errno : EMSGSIZE);
     return result == frameSize ? 1 : 0;
   }
+  int lastError = 0;
 
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   // One segmented send may carry at most kMaxBatch datagrams and one IP
@@ -117,7 +169,11 @@ int CUdpSocket::SendFrames(const void* data, int frameSize, int count, const cha
       m_bSegmentRefused = true;
       break;
     }
-    if (result >= 0) sent += n;  // all or nothing: another failure (ENOBUFS, EPERM) loses these n
+    if (result >= 0) {
+      sent += n;
+    } else {
+      lastError = errno;  // all or nothing: another failure (ENOBUFS, EPERM) loses these n
+    }
     done += n;
   }
   // The rest one datagram per message, in as few calls as the kernel allows.
@@ -143,12 +199,19 @@ int CUdpSocket::SendFrames(const void* data, int frameSize, int count, const cha
       } else if (result < 0 && errno == EINTR) {
         continue;
       } else {
+        lastError = result < 0 ? errno : EIO;
         ++first;  // this datagram failed; the ones after it still go
       }
     }
     done += n;
   }
+  m_nLastSendError = sent == count ? 0 : lastError;
   return sent;
+}
+
+int CUdpSocket::Failed(int code) {
+  m_nLastSendError = code;
+  return -1;
 }
 
 void CUdpSocket::Close() {
@@ -173,6 +236,18 @@ int CUdpPort::Create(int socketType, const char* bindAddress) {
 int CUdpPort::Bind(std::uint16_t port, const char* bindAddress) {
   m_nLocalPort = port;
   return m_socket.Bind(port, bindAddress);
+}
+
+void CUdpPort::Close() { m_socket.Close(); }
+
+std::uint16_t CUdpPort::GetBoundPort() const {
+  sockaddr_in local {};
+  socklen_t length = sizeof local;
+  if (m_socket.m_hSocket == CUdpSocket::kInvalidSocket ||
+      getsockname(m_socket.m_hSocket, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    return 0;
+  }
+  return ntohs(local.sin_port);
 }
 
 std::string CUdpPort::GetBindErrorCause() const {

@@ -26,8 +26,9 @@ class CUdpSocket {
   CUdpSocket(const CUdpSocket&) = delete;
   CUdpSocket& operator=(const CUdpSocket&) = delete;
 
-  // Opens a new IPv4 socket of the given type (SOCK_DGRAM) for UDP. 1 when the
-  // descriptor is valid. Does not close a socket already held: CUdpPort does.
+  // Opens a new IPv4 socket of the given type (SOCK_DGRAM) for UDP, allowed to
+  // send to broadcast addresses. 1 when the descriptor is valid. Does not
+  // close a socket already held: CUdpPort does.
   int Create(int socketType);
 
   // Binds to port on bindAddress (dotted text) or, when null or empty, on all
@@ -35,8 +36,9 @@ class CUdpSocket {
   int Bind(std::uint16_t port, const char* bindAddress = nullptr);
 
   // Sends length bytes of data as one datagram to targetAddress:targetPort.
-  // The address text is converted on every call. Returns the number of bytes
-  // sent, or -1 (no socket, unusable address text, or the send failed).
+  // The address text (dotted IPv4, 255.255.255.255 included) is converted on
+  // every call. Returns the number of bytes sent, or -1 (no socket, unusable
+  // address text, or the send failed) with the cause in m_nLastSendError.
   // May block briefly while the socket's send buffer is full.
   int SendTo(const void* data, int length, const char* targetAddress, std::uint16_t targetPort);
 
@@ -48,7 +50,9 @@ class CUdpSocket {
   // ENOPROTOOPT, or EMSGSIZE for a path MTU below one frame: remembered
   // until the next Create). Returns how many
   // datagrams the kernel took, or -1 (no socket, unusable address text, bad
-  // sizes). Does not allocate; may block as SendTo does.
+  // sizes); whenever fewer than count left, m_nLastSendError holds the
+  // system's error number of a failed one. Does not allocate; may block as
+  // SendTo does.
   int SendFrames(const void* data, int frameSize, int count, const char* targetAddress,
                  std::uint16_t targetPort);
 
@@ -64,7 +68,20 @@ class CUdpSocket {
   // The system's error number of the last Create or Bind that failed (EINVAL
   // for an unreadable bind address), 0 after one that worked.
   int m_nLastError = 0;
+  // The system's error number of the last send that lost a datagram (EBADF
+  // without a socket, EDESTADDRREQ for unusable address text), 0 after one
+  // that sent everything. Written by the sending thread.
+  int m_nLastSendError = 0;
+
+ private:
+  int Failed(int code);
 };
+
+// Why sends fail, in a few words: Chinese (GBK) for the window, English for
+// the terminal. code is a system error number from m_nLastSendError; 0 gives
+// an empty text. Any thread.
+std::string DescribeSendError(int code);
+std::string DescribeSendErrorInEnglish(int code);
 
 // The document's sender: the socket plus the settings of the last Create and
 // Bind. One instance lives inside the document for the whole process.
@@ -86,6 +103,14 @@ class CUdpPort {
   // error message: the port in use, a port below 1024 without the right to
   // it, or the system's own text. Empty when nothing failed.
   std::string GetBindErrorCause() const;
+
+  // Closes the socket (10 ms pause); the local port is free on return.
+  void Close();
+  bool IsOpen() const { return m_socket.m_hSocket != CUdpSocket::kInvalidSocket; }
+
+  // The local port the socket is bound to (the one the system chose after a
+  // Bind to port 0); 0 without a bound socket.
+  std::uint16_t GetBoundPort() const;
 
   // As CUdpSocket::SendTo.
   int SendTo(const void* data, int length, const char* targetAddress, std::uint16_t targetPort);

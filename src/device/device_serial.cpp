@@ -73,9 +73,16 @@ int CDeviceSerial::GetDriverErrorCounts(SerialErrorCounts* counts) {
   return engine->GetErrorCounts(counts);
 }
 
+int CDeviceSerial::GetPortLostState() { return Engine()->GetLostState(); }
+
 std::string CDeviceSerial::GetOpenErrorCause() {
   CLockScope lock(m_lock);
   return m_strOpenCause;
+}
+
+SerialOpenError CDeviceSerial::GetOpenError() {
+  CLockScope lock(m_lock);
+  return m_openError;
 }
 
 void CDeviceSerial::SetPortStateListener(PortStateCallback fn, void* context) {
@@ -103,9 +110,11 @@ int CDeviceSerial::Start(CMessageLog* log) {
     engine->SetReceiveCallback(&CDeviceSerial::OnPortByte, this, &CDeviceSerial::OnPortBlock);
     engine->SetIdleCallback(&CDeviceSerial::OnPortIdle, m_pfnIdle != nullptr ? m_nIdleMs : 0);
     m_strOpenCause.clear();
+    m_openError = SerialOpenError();
     return 1;
   }
-  m_strOpenCause = DescribeSerialOpenError(engine->GetOpenError());
+  m_openError = engine->GetOpenError();
+  m_strOpenCause = DescribeSerialOpenError(m_openError);
   if (log != nullptr) {
     log->AddMessage(StrFormat(
         "[%s] {%s} 串口打开错误[端口:%s 波特率:%s 奇偶校验:%s 数据位:%s 停止位:%s]",

@@ -62,6 +62,9 @@ class CDeviceSerial : public CDeviceBase {
   // 1 while a started port has hung up and is not open again. Any thread;
   // does not take the device lock.
   int IsPortLost();
+  // Why the port is lost: 0 while it is not, else one of the SERIAL_PORT_
+  // states (waiting, gone for good, another device at its name).
+  int GetPortLostState();
   // Why the last Start failed, as one line (GBK) for below the open-error
   // message; empty after a Start that worked.
   std::string GetOpenErrorCause();
@@ -70,6 +73,9 @@ class CDeviceSerial : public CDeviceBase {
   // driver keeps no counters or the device is stopped. Any thread; does not
   // take the device lock. Asks the driver: poll it, never per byte.
   int GetDriverErrorCounts(SerialErrorCounts* counts);
+  // The same failure as the step and error number, for callers that word it
+  // themselves (the headless bridge in English).
+  SerialOpenError GetOpenError();
   // Called on the reader thread, without the device lock, when the port is
   // lost (lost 1) and when it is open again (lost 0); null removes it. Stays
   // over Stop and Start.
@@ -143,6 +149,7 @@ class CDeviceSerial : public CDeviceBase {
   std::uint32_t m_rateBase = 0;
   std::string m_strLastRate;
   std::string m_strOpenCause;  // under m_lock
+  SerialOpenError m_openError;  // under m_lock
   std::atomic<PortStateCallback> m_pfnStateListener{nullptr};
   std::atomic<void*> m_pStateListenerContext{nullptr};
   TickSource m_pfnTick;

@@ -53,19 +53,31 @@ std::string BaseName(const std::string& path) {
 }
 
 // The USB device above a tty's device folder: the first folder on the way up
-// that carries idVendor.
-void ReadUsbFacts(const std::string& deviceFolder, const std::string& sysRoot, SerialPortInfo* info) {
+// that carries idVendor; empty when there is none.
+std::string UsbDeviceFolder(const std::string& deviceFolder, const std::string& sysRoot) {
   std::string folder = RealPath(deviceFolder);
   const std::string top = RealPath(sysRoot);
   while (!folder.empty() && folder != top && folder != "/") {
-    if (Exists(folder + "/idVendor")) {
-      info->maker = ReadAttribute(folder + "/manufacturer");
-      info->product = ReadAttribute(folder + "/product");
-      info->serial = ReadAttribute(folder + "/serial");
-      return;
-    }
+    if (Exists(folder + "/idVendor")) return folder;
     folder = folder.substr(0, folder.rfind('/'));
   }
+  return std::string();
+}
+
+void ReadUsbFacts(const std::string& deviceFolder, const std::string& sysRoot, SerialPortInfo* info) {
+  const std::string folder = UsbDeviceFolder(deviceFolder, sysRoot);
+  if (folder.empty()) return;
+  info->maker = ReadAttribute(folder + "/manufacturer");
+  info->product = ReadAttribute(folder + "/product");
+  info->serial = ReadAttribute(folder + "/serial");
+}
+
+// "ttyUSB" followed by digits only (and the same for the other prefixes).
+bool IsNumberedName(const std::string& name, const char* prefix) {
+  const std::string head = prefix;
+  if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(head.size()), name.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The driver of the device, or of the first device above it when the serial
@@ -147,4 +159,23 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const st
   std::sort(ports.begin(), ports.end(),
             [](const SerialPortInfo& a, const SerialPortInfo& b) { return NaturalLess(a.path, b.path); });
   return ports;
+}
+
+SerialReopenRule ReopenRuleFor(const std::string& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return SerialReopenRule::kFollow;
+  if (path.rfind("/dev/pts/", 0) == 0) return SerialReopenRule::kNever;
+  const std::string name = BaseName(path);
+  if (IsNumberedName(name, "ttyUSB") || IsNumberedName(name, "ttyACM")) return SerialReopenRule::kSameDevice;
+  return SerialReopenRule::kFollow;
+}
+
+std::string SerialDeviceIdentity(const std::string& path, const std::string& sysRoot) {
+  const std::string folder = UsbDeviceFolder(sysRoot + "/class/tty/" + BaseName(path) + "/device", sysRoot);
+  if (folder.empty()) return std::string();
+  const std::string product = ReadAttribute(folder + "/idVendor") + ":" + ReadAttribute(folder + "/idProduct");
+  const std::string serial = ReadAttribute(folder + "/serial");
+  // Without a serial number two adapters of one kind differ only by the USB
+  // port they sit in (the folder's name, such as 1-1.2).
+  return serial.empty() ? product + " at " + BaseName(folder) : product + " serial " + serial;
 }

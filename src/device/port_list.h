@@ -29,3 +29,18 @@ struct SerialPortInfo {
 // for /sys and /dev; a device node must exist under devRoot to be listed.
 std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot = "/sys",
                                             const std::string& devRoot = "/dev");
+
+// What may be reopened at a lost port's path. A name the kernel hands out
+// afresh is no identity: a pseudo-terminal's number goes to the next program
+// that asks for one (kNever), and /dev/ttyUSBn or /dev/ttyACMn goes to
+// whichever adapter is plugged in next (kSameDevice: only the adapter that
+// was there). A symbolic link is a name the user chose (a by-id name, a udev
+// rule's name, a path in ports.ini) and is followed, as is any fixed device
+// such as an on-board UART (kFollow).
+enum class SerialReopenRule { kFollow, kNever, kSameDevice };
+SerialReopenRule ReopenRuleFor(const std::string& path);
+
+// Tells one USB adapter from another: vendor, product and serial number, or
+// vendor, product and the USB port it sits in when it has no serial number.
+// Empty when sysfs has no USB device behind the path's tty (or no such tty).
+std::string SerialDeviceIdentity(const std::string& path, const std::string& sysRoot = "/sys");

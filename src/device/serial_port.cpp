@@ -175,6 +175,8 @@ int CSerialPort::Open(std::string port, std::string baud, std::string parity,
   }
   m_strPath = path;
   m_settings = settings;
+  m_reopenRule = ReopenRuleFor(path);
+  m_strIdentity = m_reopenRule == SerialReopenRule::kSameDevice ? SerialDeviceIdentity(path) : std::string();
   m_lost.store(0);
   {
     CLockScope lock(m_handleLock);
@@ -227,6 +229,8 @@ void CSerialPort::Close() {
 int CSerialPort::IsOpen() const { return m_running.load() != 0 ? 1 : 0; }
 
 int CSerialPort::IsLost() const { return m_lost.load() != 0 ? 1 : 0; }
+
+int CSerialPort::GetLostState() const { return m_lost.load(); }
 
 SerialOpenError CSerialPort::GetOpenError() const { return m_openError; }
 
@@ -290,13 +294,15 @@ void CSerialPort::ReaderMain(int port, int stop) {
     m_running.store(1);
   }
   m_startCv.notify_all();
-  while (!ServePort(port, stop, m_eventMask)) {
+  bool reopened = false;
+  while (!ServePort(port, stop, m_eventMask, reopened)) {
     port = AwaitReopen(port, stop);
     if (port < 0) return;
+    reopened = true;
   }
 }
 
-bool CSerialPort::ServePort(int port, int stop, std::uint32_t eventMask) {
+bool CSerialPort::ServePort(int port, int stop, std::uint32_t eventMask, bool idleArmed) {
   std::uint8_t buffer[kReadBlock];
   pollfd fds[2] = {{stop, POLLIN, 0},
                    {port, static_cast<short>((eventMask & EV_RXCHAR) ? POLLIN : 0), 0}};
@@ -304,7 +310,6 @@ bool CSerialPort::ServePort(int port, int stop, std::uint32_t eventMask) {
 
   // Set by a block, cleared when the idle time-out has run once: a quiet
   // port costs one wake-up, not one per time-out.
-  bool idleArmed = false;
 
   for (;;) {
     const int idleMs = idleArmed ? m_nIdleMs.load(std::memory_order_acquire) : 0;
@@ -344,7 +349,12 @@ bool CSerialPort::ServePort(int port, int stop, std::uint32_t eventMask) {
     }
     // A hang-up with nothing left to read would wake poll at once forever.
     if ((revents & POLLHUP) && !gotData) broken = true;
-    if (broken) return false;
+    if (broken) {
+      // The tail that the idle hook would have sent leaves before the loss is
+      // reported, not after an outage of unknown length.
+      if (idleArmed && m_nIdleMs.load(std::memory_order_acquire) > 0) OnReceiveIdle();
+      return false;
+    }
     if (linesReadable) RunLineHooks(port, eventMask, &linesReadable);
   }
 }
@@ -357,6 +367,25 @@ int CSerialPort::TryReopen(SerialOpenError* error) {
   return fd;
 }
 
+bool CSerialPort::IsSameDeviceBack(bool* reported) {
+  if (m_reopenRule != SerialReopenRule::kSameDevice || m_strIdentity.empty()) return true;
+  const std::string now = SerialDeviceIdentity(m_strPath);
+  if (now == m_strIdentity) {
+    *reported = false;
+    return true;
+  }
+  if (!now.empty() && !*reported) {
+    *reported = true;
+    m_lost.store(SERIAL_PORT_OTHER_DEVICE);
+    ReportState(SERIAL_PORT_OTHER_DEVICE);
+  }
+  if (now.empty() && *reported) {
+    *reported = false;  // gone again: a later appearance is news
+    m_lost.store(SERIAL_PORT_LOST);
+  }
+  return false;
+}
+
 int CSerialPort::AwaitReopen(int lost, int stop) {
   {
     // No writer is using the descriptor once the lock is ours; later writers
@@ -365,13 +394,13 @@ int CSerialPort::AwaitReopen(int lost, int stop) {
     SetPort(-1);
     CloseQuietly(lost);
   }
-  m_lost.store(1);
-  ReportState(1);
 
   // The device's folder: a re-plugged adapter's node (or its stable name's
-  // link) appears there, and udev changes its owner and mode there.
+  // link) appears there, and udev changes its owner and mode there. Watched
+  // before the loss is reported, so that no change after the report is missed.
   const std::string folder = FolderOf(m_strPath);
-  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  const bool never = m_reopenRule == SerialReopenRule::kNever;
+  const int watch = never ? -1 : inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   bool watching = false;
   const auto addWatch = [&] {
     if (watch >= 0 && !watching) {
@@ -381,8 +410,19 @@ int CSerialPort::AwaitReopen(int lost, int stop) {
   };
   addWatch();
 
+  m_lost.store(never ? SERIAL_PORT_GONE : SERIAL_PORT_LOST);
+  ReportState(never ? SERIAL_PORT_GONE : SERIAL_PORT_LOST);
+  if (never) {
+    // Nothing to wait for but Close.
+    pollfd fd = {stop, POLLIN, 0};
+    while (poll(&fd, 1, -1) < 0 && errno == EINTR) {
+    }
+    return -1;
+  }
+
   auto lastTry = std::chrono::steady_clock::now();
   bool changed = false;
+  bool otherReported = false;
   int port = -1;
   for (;;) {
     const int since = MillisecondsSince(lastTry);
@@ -417,6 +457,7 @@ int CSerialPort::AwaitReopen(int lost, int stop) {
     lastTry = std::chrono::steady_clock::now();
     changed = false;
     addWatch();  // the folder may have come back with the device
+    if (!IsSameDeviceBack(&otherReported)) continue;
     SerialOpenError ignored;
     port = TryReopen(&ignored);
     if (port >= 0) break;
@@ -424,7 +465,7 @@ int CSerialPort::AwaitReopen(int lost, int stop) {
   if (watch >= 0) close(watch);
   if (port >= 0) {
     m_lost.store(0);
-    ReportState(0);
+    ReportState(SERIAL_PORT_BACK);
   }
   return port;
 }

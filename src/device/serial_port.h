@@ -10,12 +10,15 @@
 // so a callback may call Write or the line operations.
 //
 // Hang-up: when the port hangs up or fails to read (an adapter pulled out, the
-// other side of a pseudo-terminal closed) the reader closes it, reports the
-// port lost and reopens the same path with the same settings as soon as it
-// can: it watches the device's folder with inotify and tries at most once a
+// other side of a pseudo-terminal closed) the reader runs the idle hook (the
+// tail of the data leaves now, not after the outage), closes the port,
+// watches the device's folder with inotify, reports the port lost and reopens
+// the same path with the same settings as soon as it can: at most once a
 // second (every 5 seconds without an event, for a port that another program
-// let go of), delivering into the same callbacks afterwards. It sleeps in
-// between; Close ends the wait at once.
+// let go of), delivering into the same callbacks afterwards. Only the same
+// device is taken back (see ReopenRuleFor in port_list.h): a
+// pseudo-terminal never, an adapter by its kernel name only when sysfs shows
+// the same adapter. It sleeps in between; Close ends the wait at once.
 //
 // Blocking: Open waits until its reader thread runs. Close wakes the reader
 // and joins it, so it returns as soon as a callback that is running returns:
@@ -35,6 +38,7 @@
 
 #include "device/lock.h"
 #include "device/serial_errors.h"
+#include "device/port_list.h"
 #include "device/serial_settings.h"
 
 // Carries one received byte in the low 8 bits; the result is ignored.
@@ -49,9 +53,18 @@ using ReceiveBlockCallback = void (*)(const std::uint8_t* data, std::size_t leng
 // time-out (see SetIdleCallback).
 using IdleCallback = void (*)(void* context);
 
-// Reader thread, once when the port is lost (lost 1) and once when it is open
-// again (lost 0).
+// Reader thread, once when the port is lost (lost non-zero: one of the
+// SERIAL_PORT_ values below) and once when it is open again (lost 0).
 using PortStateCallback = void (*)(int lost, void* context);
+constexpr int SERIAL_PORT_BACK = 0;
+// Lost; the engine waits for it to come back.
+constexpr int SERIAL_PORT_LOST = 1;
+// Lost for good: a pseudo-terminal's name is never reopened (the next one
+// with that number belongs to another program).
+constexpr int SERIAL_PORT_GONE = 2;
+// Still lost: a different adapter appeared at the kernel's name of the lost
+// one and is left alone. Reported once per appearance.
+constexpr int SERIAL_PORT_OTHER_DEVICE = 3;
 
 // Why an Open failed: the step and the operating system's error number there,
 // and the device path it was tried on. Turn it into words with
@@ -120,6 +133,9 @@ class CSerialPort {
   int IsOpen() const;
   // 1 from a hang-up until the port is open again (or Close). Any thread.
   int IsLost() const;
+  // 0 while not lost, else SERIAL_PORT_LOST, SERIAL_PORT_GONE or
+  // SERIAL_PORT_OTHER_DEVICE as last reported. Any thread.
+  int GetLostState() const;
   // Why the last Open failed. Controlling thread.
   SerialOpenError GetOpenError() const;
   // Any thread; called on the reader thread without the engine's locks.
@@ -167,12 +183,17 @@ class CSerialPort {
 
  private:
   void ReaderMain(int port, int stop);
-  // Serves the port until Close (true) or a hang-up (false).
-  bool ServePort(int port, int stop, std::uint32_t eventMask);
+  // Serves the port until Close (true) or a hang-up (false). idleArmed: a
+  // reopened port runs the idle hook after its first quiet spell even before
+  // a byte arrives, for whatever the hook still holds.
+  bool ServePort(int port, int stop, std::uint32_t eventMask, bool idleArmed);
   // Closes the lost port and waits until the path opens again: the new
   // descriptor, or -1 on Close.
   int AwaitReopen(int lost, int stop);
   int TryReopen(SerialOpenError* error);
+  // Whether the device now at the path may be taken back; reports another
+  // device once per appearance through *reported.
+  bool IsSameDeviceBack(bool* reported);
   void ReportState(int lost);
   void RunLineHooks(int port, std::uint32_t eventMask, bool* linesReadable);
   int WriteAll(const std::uint8_t* data, std::size_t length);
@@ -213,6 +234,8 @@ class CSerialPort {
   // starts and only read by it afterwards.
   std::string m_strPath;
   SerialLineSettings m_settings;
+  SerialReopenRule m_reopenRule = SerialReopenRule::kFollow;
+  std::string m_strIdentity;  // of the adapter opened, for kSameDevice
   SerialOpenError m_openError;
 
   std::mutex m_startMutex;

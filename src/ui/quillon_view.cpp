@@ -265,7 +265,7 @@ void CQuillonView::BuildStatistics(bool bInitial) {
 
   m_serialStats.RemoveAll();
   m_serialStats.SetString("串口号", SelectedPortName());
-  m_serialStats.SetString("接收量", fresh ? std::string("0字节") : StrFormat("%d字节", doc->GetBytesReceived()));
+  m_serialStats.SetString("接收量", fresh ? std::string("0字节") : StrFormat("%llu字节", static_cast<unsigned long long>(doc->GetBytesReceived())));
   // A connected port that hung up reads "断开" until it is open again.
   const bool portLost = !fresh && doc->m_device.IsPortLost() == 1;
   m_serialStats.SetString("当前状态", portLost ? kStateLost : SerialStateText());
@@ -275,7 +275,7 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   m_netStats.SetString("本地端口", StrFormat("%d", m_nEditLocalPort));
   m_netStats.SetString("目标端口", StrFormat("%d", m_nEditTargetPort));
   m_netStats.SetString("目标IP", fresh ? std::string() : doc->GetTargetIp());
-  m_netStats.SetString("传输帧数", fresh ? std::string("0帧") : StrFormat("%d帧", doc->GetFramesSent()));
+  m_netStats.SetString("传输帧数", fresh ? std::string("0帧") : StrFormat("%llu帧", static_cast<unsigned long long>(doc->GetFramesSent())));
   m_netStats.SetString("当前状态", NetworkStateText());
 
   m_stats.RemoveAll();

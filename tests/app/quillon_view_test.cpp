@@ -446,7 +446,7 @@ TEST_F(MainForm, MoreThanThirtyThousandBytesPerTickKeepThePaneAndTheHandOffBound
     const std::string bytes = Pattern(100000, round * 7);
     Feed(bytes);
     sent += bytes;
-    ASSERT_TRUE(WaitFor([&] { return Doc()->GetBytesReceived() == static_cast<int>(sent.size()); }));
+    ASSERT_TRUE(WaitFor([&] { return Doc()->GetBytesReceived() == sent.size(); }));
     std::string display;
     for (std::size_t i = sent.size() - RECEIVED_TEXT_LIMIT; i < sent.size(); ++i) {
       display.push_back(DisplayCharOf(static_cast<std::uint8_t>(sent[i])));

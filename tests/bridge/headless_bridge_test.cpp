@@ -9,6 +9,7 @@
 
 #include "bridge/bridge_process.h"
 #include "platform/text.h"
+#include "support/only_loopback.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
 #include "support/udp_receiver.h"
@@ -20,9 +21,14 @@ constexpr int kWatchdogMs = 30000;
 
 class HeadlessBridgeTest : public ::testing::Test {
  protected:
+  // The bridge speaks the language of its locale: English here unless a
+  // test asks for Chinese, whatever the developer's own locale is.
   void SetUp() override {
     ASSERT_FALSE(m_folder.path.empty());
+    SetLanguage("C.UTF-8");
   }
+  void TearDown() override { unsetenv("LC_ALL"); }
+  static void SetLanguage(const char* locale) { setenv("LC_ALL", locale, 1); }
 
   // Runs the bridge with args and waits for it to end: its exit status and
   // what it wrote to standard error.
@@ -74,9 +80,8 @@ TEST_F(HeadlessBridgeTest, ForwardsExactFramesPrintsStatisticsAndStopsOnSigterm)
     EXPECT_EQ(got.fromPort, m_localPort);
   }
 
-  // The statistics list's names and units, in UTF-8.
-  const std::string received = GbkToUtf8("接收量 300字节");
-  const std::string frames = GbkToUtf8("传输帧数 2帧");
+  const std::string received = "received 300 bytes";
+  const std::string frames = "frames sent 2 ";
   std::string line;
   bool seen = false;
   while (!seen && bridge.ReadLine(line, kWatchdogMs)) {
@@ -128,7 +133,7 @@ TEST_F(HeadlessBridgeTest, ShortSentencesWaitForTheFrameUnlessIdleFlushIsOn) {
     EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(burst.begin() + start, burst.begin() + std::min(start + 128, 300)));
   }
   EXPECT_FALSE(m_receiver.ReceiveFor(got, 100));
-  const std::string frames = GbkToUtf8("传输帧数 4帧");
+  const std::string frames = "frames sent 4 ";
   std::string line;
   bool counted = false;
   while (!counted && bridge.ReadLine(line, kWatchdogMs)) counted = line.find(frames) != std::string::npos;
@@ -182,26 +187,38 @@ TEST_F(HeadlessBridgeTest, InvalidCommandLinesGiveOneLineAndStatus2) {
   EXPECT_NE(errors.find("unknown option '--bogus'"), std::string::npos) << errors;
 }
 
-TEST_F(HeadlessBridgeTest, HelpDescribesEveryOption) {
-  BridgeProcess bridge;
-  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--help"}));
-  std::string text, line;
-  while (bridge.ReadLine(line, kWatchdogMs)) text += line + "\n";
-  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
-  for (const char* option : {"--port", "--baud", "--parity", "--data", "--stop", "--local-port", "--target",
-                             "--frame", "--flush-idle", "--stats", "--config-dir", "--exit-on-hangup",
-                             "--list-ports", "--help"}) {
-    EXPECT_NE(text.find(option), std::string::npos) << option;
+// In English, and in Chinese under a zh_* locale (from the catalogue).
+TEST_F(HeadlessBridgeTest, HelpDescribesEveryOptionInTheLocalesLanguage) {
+  for (const char* locale : {"C.UTF-8", "zh_CN.UTF-8"}) {
+    SCOPED_TRACE(locale);
+    SetLanguage(locale);
+    BridgeProcess bridge;
+    ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--help"}));
+    std::string text, line;
+    while (bridge.ReadLine(line, kWatchdogMs)) text += line + "\n";
+    EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+    for (const char* option : {"--port", "--baud", "--parity", "--data", "--stop", "--local-port", "--target",
+                               "--frame", "--flush-idle", "--stats", "--config-dir", "--exit-on-hangup",
+                               "--list-ports", "--help"}) {
+      EXPECT_NE(text.find(option), std::string::npos) << option;
+    }
+    const bool chinese = std::string(locale) != "C.UTF-8";
+    EXPECT_EQ(text.rfind(chinese ? GbkToUtf8("用法: ") : "Usage: ", 0), 0u) << text;
+    EXPECT_EQ(text.find(GbkToUtf8("奇校验")) != std::string::npos, chinese) << "the window's parity names";
   }
-  EXPECT_NE(text.find(GbkToUtf8("奇校验")), std::string::npos) << "display names in UTF-8";
 }
 
+// Chinese: the program's own messages as the window shows them; English:
+// the same facts in words.
 TEST_F(HeadlessBridgeTest, OpenFailuresPrintTheProgramsMessagesAndStatus1) {
   std::string errors;
-  EXPECT_EQ(RunToEnd({"--port", m_configDir + "/no-such-tty", "--target", "127.0.0.1:3000", "--config-dir",
-                      m_configDir},
-                     &errors),
-            1);
+  const std::vector<std::string> missing = {"--port", m_configDir + "/no-such-tty", "--target", "127.0.0.1:3000",
+                                            "--config-dir", m_configDir};
+  EXPECT_EQ(RunToEnd(missing, &errors), 1);
+  EXPECT_EQ(errors, "cannot open the serial port: " + m_configDir +
+                        "/no-such-tty does not exist (is the adapter plugged in?)\n");
+  SetLanguage("zh_CN.UTF-8");
+  EXPECT_EQ(RunToEnd(missing, &errors), 1);
   EXPECT_EQ(errors, GbkToUtf8("串口打开错误 请查看该串口是否已被其他应用程序同时打开  原因：设备 ") + m_configDir +
                         GbkToUtf8("/no-such-tty 不存在（适配器是否已插好？）\n"));
 
@@ -214,6 +231,13 @@ TEST_F(HeadlessBridgeTest, OpenFailuresPrintTheProgramsMessagesAndStatus1) {
             1);
   EXPECT_EQ(errors, GbkToUtf8(StrFormat("网络端口绑定失败，请更换端口号！  原因：本地端口 %u 已被其他程序占用\n",
                                         static_cast<unsigned>(holder.Port()))));
+  SetLanguage("C.UTF-8");
+  EXPECT_EQ(RunToEnd({"--port", m_pty.path, "--target", "127.0.0.1:3000", "--local-port",
+                      std::to_string(holder.Port()), "--config-dir", m_configDir},
+                     &errors),
+            1);
+  EXPECT_EQ(errors, StrFormat("cannot bind local port %u: in use by another program\n",
+                              static_cast<unsigned>(holder.Port())));
 }
 
 // The adapter is pulled out mid-frame and plugged in again under its stable
@@ -251,14 +275,78 @@ TEST_F(HeadlessBridgeTest, SurvivesUnplugAndReplugWithExactFramesAndCounters) {
     ASSERT_TRUE(m_receiver.Receive(got));
     EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(bytes.begin() + frame * 128, bytes.begin() + frame * 128 + 128));
   }
-  const std::string counters = GbkToUtf8("接收量 384字节");
-  const std::string frames = GbkToUtf8("传输帧数 3帧");
+  const std::string counters = "received 384 bytes";
+  const std::string frames = "frames sent 3 ";
   bool seen = false;
   while (!seen && bridge.ReadLine(line, kWatchdogMs)) {
     seen = line.find(counters) != std::string::npos && line.find(frames) != std::string::npos;
   }
   EXPECT_TRUE(seen) << "last line: " << line;
   ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+}
+
+// A broadcast target delivers, and --local-port 0 binds a free port that the
+// forwarding line names.
+TEST_F(HeadlessBridgeTest, BroadcastTargetFromAnyFreeLocalPort) {
+  if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  UdpReceiver any;
+  ASSERT_TRUE(any.Open(true));
+  BridgeProcess bridge;
+  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--port", m_pty.path, "--target",
+                                                "127.255.255.255:" + std::to_string(any.Port()), "--local-port",
+                                                "0", "--frame", "128", "--config-dir", m_configDir}));
+  std::string line;
+  ASSERT_TRUE(bridge.ReadLine(line, kWatchdogMs)) << bridge.ReadAllErrors();
+  const std::size_t at = line.rfind("local port ");
+  ASSERT_NE(at, std::string::npos) << line;
+  const int local = std::stoi(line.substr(at + 11));
+  EXPECT_GT(local, 0) << line;
+  ASSERT_TRUE(m_pty.WriteMaster(std::string(128, 'g').data(), 128));
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(any.Receive(got));
+  EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(128, 'g'));
+  EXPECT_EQ(got.fromPort, local);
+  ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+  EXPECT_EQ(bridge.ReadAllErrors(), "");
+}
+
+// Frames that cannot leave are said once with their cause, counted apart in
+// --stats and never as sent; with --flush-idle the partial frame leaves at
+// SIGTERM instead of being dropped.
+TEST_F(HeadlessBridgeTest, FailedSendsAreSaidAndTheTailLeavesAtTheEnd) {
+  SKIP_UNLESS_ONLY_LOOPBACK();  // the limited broadcast has no route only here
+  if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  BridgeProcess failing;
+  ASSERT_TRUE(failing.Start(QUILLON_BRIDGE_EXE, {"--port", m_pty.path, "--target", "255.255.255.255:3000",
+                                                 "--local-port", std::to_string(FreeUdpPort()), "--frame", "128",
+                                                 "--stats", "1", "--config-dir", m_configDir}));
+  std::string line;
+  ASSERT_TRUE(failing.ReadLine(line, kWatchdogMs)) << failing.ReadAllErrors();
+  ASSERT_TRUE(m_pty.WriteMaster(std::string(256, 'f').data(), 256));
+  ASSERT_TRUE(failing.ReadErrorLine(line, kWatchdogMs));
+  EXPECT_EQ(line, "quillon-bridge: sending to 255.255.255.255:3000 fails: no route to the target network");
+  const std::string counted = "frames sent 0  frames not sent 2";
+  bool seen = false;
+  while (!seen && failing.ReadLine(line, kWatchdogMs)) seen = line.find(counted) != std::string::npos;
+  EXPECT_TRUE(seen) << "last line: " << line;
+  ASSERT_TRUE(failing.Signal(SIGTERM));
+  EXPECT_EQ(failing.Wait(kWatchdogMs), 0);
+  EXPECT_EQ(failing.ReadAllErrors(), "") << "one line, not one per frame";
+
+  BridgeProcess bridge;
+  StartForwarding(bridge, {"--flush-idle", "10000", "--stats", "1"});
+  if (IsSkipped()) return;
+  ASSERT_TRUE(m_pty.WriteMaster(std::string(100, 't').data(), 100));
+  const std::string received = "received 100 bytes";
+  seen = false;
+  while (!seen && bridge.ReadLine(line, kWatchdogMs)) seen = line.find(received) != std::string::npos;
+  ASSERT_TRUE(seen) << "last line: " << line;
+  ASSERT_TRUE(bridge.Signal(SIGTERM));
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(m_receiver.Receive(got));
+  EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(100, 't'));
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
 }
 

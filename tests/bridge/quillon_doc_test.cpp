@@ -8,8 +8,10 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,7 +66,7 @@ class QuillonDocTest : public ::testing::Test {
 
   // Writes bytes into the port and waits until the document has counted them.
   void Feed(const std::vector<std::uint8_t>& bytes) {
-    int expected = m_doc->GetBytesReceived() + static_cast<int>(bytes.size());
+    const std::uint64_t expected = m_doc->GetBytesReceived() + bytes.size();
     ASSERT_TRUE(m_pty.WriteMaster(bytes));
     ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == expected; }))
         << "received " << m_doc->GetBytesReceived() << " of " << expected;
@@ -189,15 +191,16 @@ TEST_F(QuillonDocTest, FramesOfOneBlockLeaveTogetherAtItsEnd) {
     expectDatagrams({Counting(128, 1)});
   }
 
-  // 128 bytes complete a frame, then the size becomes 256 before the block
-  // ends: the 128-byte frame is dropped unsent, the next 256 bytes go whole.
-  const int sentBefore = m_doc->GetFramesSent();
-  feedBlock(Counting(128, 1));
+  // Two frames of 128 complete, then the size becomes 256 before the block
+  // ends: they leave at the size they completed with, then the 256 bytes.
+  const std::uint64_t sentBefore = m_doc->GetFramesSent();
+  feedBlock(Counting(256, 1));
   m_doc->SetNetworkSettings(m_localPort, "127.0.0.1", m_receiver.Port(), 256);
   feedBlock(Counting(256, 0x40));
   m_doc->OnSerialBlockEnd();
-  expectDatagrams({Counting(256, 0x40)});
-  EXPECT_EQ(m_doc->GetFramesSent(), sentBefore + 1);
+  expectDatagrams({Counting(128, 1), Counting(128, 129), Counting(256, 0x40)});
+  EXPECT_EQ(m_doc->GetFramesSent(), sentBefore + 3);
+  EXPECT_EQ(m_doc->GetFramesFailed(), 0u);
 }
 
 // The idle flush sends the batched frames whole, then the partial frame as
@@ -255,7 +258,7 @@ TEST_F(QuillonDocTest, WithoutAFrameSizeNothingIsSentAndTheBufferClearsEvery1024
   EXPECT_EQ(m_doc->GetFrameFill(), 1023);
   Feed(Counting(65));
   EXPECT_EQ(m_doc->GetFrameFill(), 0);
-  EXPECT_EQ(m_doc->GetFramesSent(), 1) << "then frames of the new size";
+  EXPECT_EQ(m_doc->GetFramesFailed(), 1u) << "then frames of the new size (no socket: counted as not sent)";
 }
 
 TEST_F(QuillonDocTest, DisplayFormShowsPrintableBytesAnd7FAndFullStopsOtherwise) {
@@ -336,14 +339,43 @@ TEST_F(QuillonDocTest, LocalPortInUseShowsTheBindMessage) {
   EXPECT_EQ(m_boxes.size(), 1u);
 }
 
+// Frames that cannot leave are counted apart, never as sent, with their cause;
+// the listener hears of the failure and of the recovery once each.
 TEST_F(QuillonDocTest, FramesThatCannotBeSentAreCountedAndReportedAsFailed) {
+  struct Changes {
+    std::mutex mutex;
+    std::vector<int> errors;
+    static void On(int error, void* context) {
+      auto* self = static_cast<Changes*>(context);
+      std::lock_guard<std::mutex> lock(self->mutex);
+      self->errors.push_back(error);
+    }
+  } changes;
+  m_doc->SetSendStateListener(&Changes::On, &changes);
   OpenPty();
   m_doc->SetNetworkSettings(FreeUdpPort(), "no.such.address", 9, 128);
   ASSERT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 1);
   m_doc->m_bForwarding = 1;
   Feed(Counting(256));
-  EXPECT_EQ(m_doc->GetFramesSent(), 2);
+  Feed(Counting(128));
+  EXPECT_EQ(m_doc->GetFramesSent(), 0u);
+  EXPECT_EQ(m_doc->GetFramesFailed(), 3u);
+  EXPECT_EQ(m_doc->GetSendErrorCause(), "目标地址无效");
+
+  ASSERT_TRUE(m_receiver.Open());
+  m_doc->SetNetworkSettings(m_doc->m_nLocalPort, "127.0.0.1", m_receiver.Port(), 128);
+  Feed(Counting(128));
+  EXPECT_EQ(m_doc->GetFramesSent(), 1u);
+  EXPECT_EQ(m_doc->GetFramesFailed(), 3u);
+  EXPECT_EQ(m_doc->GetSendErrorCause(), "");
+  {
+    std::lock_guard<std::mutex> lock(changes.mutex);
+    EXPECT_EQ(changes.errors, std::vector<int>({EDESTADDRREQ, 0}));
+  }
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(m_receiver.Receive(got));
   m_doc->CloseSerial();  // the reader is gone: the frame buffer is ours to use
+  m_doc->SetNetworkSettings(m_doc->m_nLocalPort, "no.such.address", 9, 128);
   EXPECT_EQ(m_doc->SendFrame(m_doc->m_udp), 0);
 
   ASSERT_TRUE(m_receiver.Open());
@@ -355,6 +387,34 @@ TEST_F(QuillonDocTest, FramesThatCannotBeSentAreCountedAndReportedAsFailed) {
 
 // The frame size changes while bytes stream in: every datagram still holds
 // exactly the bytes collected for it, never a tail of zeros or old bytes.
+// With the idle flush on, the partial frame leaves when the port hangs up
+// (before the loss is reported, not after the outage) and when it is closed.
+TEST_F(QuillonDocTest, WithTheIdleFlushTheTailLeavesAtAHangUpAndAtClose) {
+  PtyPair second;
+  OPEN_PTY_OR_SKIP(second);
+  const std::string link = m_tempDir / "ttyUSB0";
+  ASSERT_TRUE(PointLink(link, m_pty.path));
+  m_doc->SetIdleFlush(10000);  // longer than the test: only the hang-up and the close send
+  ASSERT_EQ(m_doc->OpenSerial(SerialSettings(link)), 1);
+  StartNetwork(256);
+  m_doc->m_bForwarding = 1;
+  Feed(Counting(100));
+  m_pty.Unplug();
+  UdpReceiver::Datagram got;
+  ASSERT_TRUE(m_receiver.Receive(got));
+  EXPECT_EQ(got.bytes, Counting(100));
+  ASSERT_TRUE(WaitUntil([&] { return m_doc->m_device.IsPortLost() == 1; }));
+
+  ASSERT_TRUE(PointLink(link, second.path));
+  ASSERT_TRUE(WaitUntil([&] { return m_doc->m_device.IsPortLost() == 0; }));
+  ASSERT_TRUE(second.WriteMaster(Counting(30, 7)));
+  ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == 130; }));
+  m_doc->CloseSerial();
+  ASSERT_TRUE(m_receiver.Receive(got));
+  EXPECT_EQ(got.bytes, Counting(30, 7));
+  EXPECT_EQ(m_doc->GetFramesSent(), 2u);
+}
+
 TEST_F(QuillonDocTest, FramesKeepTheirSizeWhileTheSettingsChange) {
   OpenPty();
   StartNetwork(128);
@@ -418,7 +478,7 @@ TEST_F(QuillonDocTest, RestartingTheNetworkPortUnderAFloodLosesNoFrame) {
   for (int restart = 0; restart < 20; ++restart) EXPECT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 1);
   restarted = true;
   writer.join();
-  ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == chunks * 256; }));
+  ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == static_cast<std::uint64_t>(chunks) * 256; }));
   received = true;
   receiver.join();
 
@@ -450,7 +510,7 @@ TEST_F(QuillonDocTest, ClosingWhileBytesStreamLeavesNoSinkCallRunning) {
   const CParameters settings = SerialSettings(m_pty.path, "460800");
   for (int round = 0; round < 20; ++round) {
     ASSERT_EQ(m_doc->OpenSerial(settings), 1);
-    int before = m_doc->GetBytesReceived();
+    const std::uint64_t before = m_doc->GetBytesReceived();
     WaitUntil([&] { return m_doc->GetBytesReceived() > before; });
     m_doc->CloseSerial();
     EXPECT_EQ(m_doc->m_device.IsRunning(), 0);

@@ -8,11 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include <cstdint>
 #include <vector>
 
+#include "support/only_loopback.h"
 #include "support/udp_receiver.h"
 
 namespace {
@@ -181,4 +183,35 @@ TEST(UdpPort, FramesLargerThanThePathMtuStillLeave) {
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no network namespace of our own here";
   EXPECT_EQ(WEXITSTATUS(status), 0) << "2 no socket, 3 not sent, 4 not received, 5 changed, 6 not remembered";
+}
+
+// A broadcast target delivers (the loopback network's 127.255.255.255 to a
+// receiver on all interfaces); 255.255.255.255 is a target, not an error;
+// and a send that fails keeps its cause: here the limited broadcast has no
+// route, as any target without one.
+TEST(UdpPort, BroadcastTargetsDeliverAndFailedSendsKeepTheirCause) {
+  SKIP_UNLESS_ONLY_LOOPBACK();
+  UdpReceiver receiver;
+  ASSERT_TRUE(receiver.Open(true));
+  const std::uint16_t port = receiver.Port();
+
+  CUdpPort udp;
+  ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
+  const std::vector<std::uint8_t> frames = Pattern(3 * 128);
+  EXPECT_EQ(udp.SendFrames(frames.data(), 128, 3, "127.255.255.255", port), 3);
+  EXPECT_EQ(udp.m_socket.m_nLastSendError, 0);
+  for (int i = 0; i < 3; ++i) {
+    UdpReceiver::Datagram got;
+    ASSERT_TRUE(receiver.Receive(got));
+    EXPECT_EQ(got.bytes.size(), 128u);
+  }
+
+  EXPECT_EQ(udp.SendTo(frames.data(), 128, "255.255.255.255", port), -1);
+  EXPECT_EQ(udp.m_socket.m_nLastSendError, ENETUNREACH);
+  EXPECT_EQ(DescribeSendErrorInEnglish(ENETUNREACH), "no route to the target network");
+  EXPECT_EQ(udp.SendFrames(frames.data(), 128, 3, "255.255.255.255", port), 0);
+  EXPECT_EQ(udp.m_socket.m_nLastSendError, ENETUNREACH);
+  CUdpPort closed;
+  EXPECT_EQ(closed.SendTo(frames.data(), 1, "127.0.0.1", port), -1);
+  EXPECT_EQ(DescribeSendError(closed.m_socket.m_nLastSendError), "网络端口未打开");
 }

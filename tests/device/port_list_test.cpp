@@ -45,6 +45,7 @@ class FakeTree {
     const std::string at = "sys/devices/" + device;
     Dir(at);
     m_folder.WriteFile(at + "/idVendor", "0403\n");
+    m_folder.WriteFile(at + "/idProduct", "6001\n");
     m_folder.WriteFile(at + "/manufacturer", std::string(maker) + "\n");
     m_folder.WriteFile(at + "/product", std::string(product) + "\n");
     if (*serial) m_folder.WriteFile(at + "/serial", std::string(serial) + "\n");
@@ -87,4 +88,28 @@ TEST(PortList, ListsDevicesWithTheirStableNamesAndUsbFacts) {
 
   EXPECT_TRUE(ListSerialPorts(folder / "nothing", folder / "dev").empty());
   EXPECT_EQ(SerialPortInfo().Description(), "-");
+}
+
+// A kernel-given name is reopened only for the same adapter: sysfs tells one
+// from another by serial number, or by USB port without one.
+TEST(PortList, ReopenRulesAndAdapterIdentity) {
+  TempFolder folder("ports");
+  ASSERT_FALSE(folder.path.empty());
+  FakeTree tree(folder);
+  const std::string sys = folder / "sys";
+  EXPECT_EQ(SerialDeviceIdentity("/dev/ttyUSB0", sys), "0403:6001 serial A50285BI");
+  EXPECT_EQ(SerialDeviceIdentity("/dev/ttyACM0", sys), "0403:6001 at 1-2");
+  EXPECT_EQ(SerialDeviceIdentity("/dev/ttyS0", sys), "") << "no USB device behind it";
+  EXPECT_EQ(SerialDeviceIdentity("/dev/ttyUSB9", sys), "") << "no such tty";
+  folder.WriteFile("sys/devices/usb1/1-1/serial", "B7700001\n");  // another adapter of the same kind
+  EXPECT_EQ(SerialDeviceIdentity("/dev/ttyUSB0", sys), "0403:6001 serial B7700001");
+
+  EXPECT_EQ(ReopenRuleFor("/dev/pts/7"), SerialReopenRule::kNever);
+  EXPECT_EQ(ReopenRuleFor("/dev/ttyUSB0"), SerialReopenRule::kSameDevice);
+  EXPECT_EQ(ReopenRuleFor("/dev/ttyACM12"), SerialReopenRule::kSameDevice);
+  EXPECT_EQ(ReopenRuleFor("/dev/ttyS0"), SerialReopenRule::kFollow);
+  EXPECT_EQ(ReopenRuleFor("/dev/ttyUSB0x"), SerialReopenRule::kFollow);
+  const std::string link = folder / "ttyUSB0";
+  ASSERT_EQ(symlink("/dev/pts/7", link.c_str()), 0);
+  EXPECT_EQ(ReopenRuleFor(link), SerialReopenRule::kFollow) << "a link is the user's own name";
 }

@@ -180,6 +180,32 @@ TEST(SerialPort, CloseReturnsWhileAWriterFloodsThePort) {
   flood.join();
 }
 
+// A pseudo-terminal's number goes to the next program that asks for one: a
+// port opened by that name is reported gone for good and never reopened, even
+// when a new pseudo-terminal gets the same name.
+TEST(SerialPort, APseudoTerminalThatHungUpIsNeverReopened) {
+  PtyPair first;
+  OPEN_PTY_OR_SKIP(first);
+  CSerialPort port;
+  std::atomic<int> state{-1};
+  port.SetPortStateCallback([](int lost, void* context) { static_cast<std::atomic<int>*>(context)->store(lost); },
+                            &state);
+  ASSERT_EQ(port.Open(first.path, "9600", "无", "8", "1", SERIAL_EVENT_MASK), 1);
+  const std::string name = first.path;
+  first.Unplug();
+  ASSERT_TRUE(WaitUntil([&] { return port.IsLost() == 1; }));
+  EXPECT_EQ(state.load(), SERIAL_PORT_GONE);
+  EXPECT_EQ(port.GetLostState(), SERIAL_PORT_GONE);
+
+  PtyPair other;  // usually handed the number just freed
+  OPEN_PTY_OR_SKIP(other);
+  if (other.path == name) std::this_thread::sleep_for(1500ms);  // longer than the reopen spacing
+  EXPECT_EQ(port.IsLost(), 1);
+  EXPECT_EQ(state.load(), SERIAL_PORT_GONE);
+  EXPECT_EQ(port.Write("x", 1), 0);
+  WithWatchdog("Close", [&] { port.Close(); });
+}
+
 // The adapter is pulled out and plugged in again under the same stable name:
 // the reader reports the loss, sleeps meanwhile, reopens the path with the
 // same settings and delivers into the same callback; Close works throughout.

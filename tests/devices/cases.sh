@@ -162,13 +162,14 @@ if want $name; then
   last=x
   while :; do
     sleep 1.5
-    now=$(sed -n 's/.*接收量 \([0-9]*\).*/\1/p' $T/$name.out | tail -n 1)
+    now=$(sed -n 's/.* received \([0-9]*\) bytes.*/\1/p' $T/$name.out | tail -n 1)
     [ "$now" = "$last" ] && break
     last=$now
   done
   kill -TERM $rpid
   finish
-  doc=$(sed -n 's/.*接收量 \([0-9]*\)字节.*驱动丢失 \([0-9]*\)字节.*/\1 \2/p' $T/$name.out | tail -n 1)
+  doc=$(sed -n 's/.* received \([0-9]*\) bytes.* dropped by the driver \([0-9]*\) bytes.*/\1 \2/p' $T/$name.out |
+    tail -n 1)
   got=$(sed -n 's/.* bytes=\([0-9]*\) .*/\1/p' $T/$name.recv)
   set -- $doc
   driver=$(grep '^1:' /proc/tty/driver/serial)
@@ -213,7 +214,7 @@ if want $name; then
 fi
 
 cpu() { set -- $(cut -d' ' -f14,15 /proc/$1/stat); echo $(($1 + $2)); }
-frames() { sed -n 's/.*传输帧数 \([0-9]*\)帧.*/\1/p' $T/$name.out | tail -n 1; }
+frames() { sed -n 's/.* frames sent \([0-9]*\) .*/\1/p' $T/$name.out | tail -n 1; }
 # waitcount PATTERN N SECONDS: until the bridge has said it N times.
 said() { grep -c "$1" $T/$name.err; }
 waitcount() {

@@ -27,14 +27,16 @@ class UdpReceiver {
   UdpReceiver(const UdpReceiver&) = delete;
   UdpReceiver& operator=(const UdpReceiver&) = delete;
 
-  bool Open() {
+  // onAllInterfaces: bound to the any-address, so that broadcasts to the
+  // loopback network (127.255.255.255) arrive too.
+  bool Open(bool onAllInterfaces = false) {
     m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
     if (m_fd < 0) return false;
     int size = 4 << 20;
     setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     sockaddr_in address {};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(onAllInterfaces ? INADDR_ANY : INADDR_LOOPBACK);
     if (bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return false;
     socklen_t length = sizeof address;
     getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);

@@ -1,0 +1,34 @@
+// The headless bridge's words in one language at a time: English in an
+// English or C locale, Chinese under zh_* from the gettext catalogue
+// "quillon-bridge" (installed with the package; in a build tree the catalogue
+// beside the executable is used). The window keeps its own Chinese texts.
+//
+// Main thread, except Tr and the Describe functions, which any thread may call
+// once InitBridgeTexts has run. Nothing here blocks.
+#pragma once
+
+#include <string>
+
+#include "device/serial_port.h"
+
+// Takes the user's locale and binds the catalogue. First thing in main.
+void InitBridgeTexts(const char* argv0);
+
+// The translation of an English message (printf formats keep their
+// conversions), in the locale's character set.
+const char* Tr(const char* english);
+
+// Whether messages come out in Chinese, so that the core's own Chinese texts
+// (GBK) are shown as they are.
+bool ChineseMessages();
+
+// A GBK text from the core in the terminal's encoding.
+std::string FromGbk(const std::string& gbk);
+
+// Why the serial port did not open, one line without the program's name.
+std::string DescribeOpenFailure(const SerialOpenError& error, const std::string& gbkCause);
+// Why the local port could not be bound (code: the system's error number).
+std::string DescribeBindFailure(int code, unsigned port, const std::string& gbkMessage,
+                                const std::string& gbkCause);
+// Why sends fail, in a few words.
+std::string DescribeSendFailure(int code);

@@ -131,7 +131,7 @@ name=u460800-refused
 if want $name; then
   $B --port /dev/ttyS1 --baud 460800 --target 127.0.0.1:4999 > $T/$name.out 2> $T/$name.err
   rc=$?
-  if [ $rc -eq 1 ] && grep -q '不接受这些串口参数' $T/$name.err; then
+  if [ $rc -eq 1 ] && grep -q 'refuses these line settings' $T/$name.err; then
     result $name ok "exit 1: $(cat $T/$name.err)"
   else
     result $name FAIL "exit $rc"

@@ -109,7 +109,7 @@ uart u115200-even-8-1 115200 even 8 1 115200 12 131072 1024 ""
 uart u56000-mark-8-2 56000 mark 8 2 57600 13 65536 256 ""
 uart u38400-space-7-1 38400 space 7 1 38400 14 32768 512 ""
 # A partial frame leaves once the line has been quiet.
-uart u19200-none-flush 19200 none 8 1 19200 15 1000 256 short --flush-idle 300
+uart u19200-none-flush 19200 none 8 1 19200 15 1000 256 short --flush-idle 1000
 
 # The program holds DTR and RTS low; the driver's table shows the lines that
 # are up.

@@ -15,7 +15,12 @@ std::string SlotKey(int n) { return StrFormat("Command%d", n); }
 
 }  // namespace
 
-std::string CommandHistoryPath() { return ConfigDir() + "/CMDConfigure.ini"; }
+std::string CommandHistoryPath() {
+  // No configuration folder: no history file (an empty path reads as
+  // missing and is never written).
+  const std::string folder = ConfigDir();
+  return folder.empty() ? folder : folder + "/CMDConfigure.ini";
+}
 
 int LoadCommandHistory(CCommandSlots& history, const std::string& path) {
   for (int n = 0; n < COMMAND_HISTORY_SLOTS; ++n) {

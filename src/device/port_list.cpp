@@ -1,6 +1,7 @@
 #include "device/port_list.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -8,7 +9,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -29,16 +33,22 @@ bool Exists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
-// The first line of a small sysfs attribute, without its line feed.
+// The first line of a small sysfs attribute, without its line feed, at most
+// 255 bytes. Only a regular file is read: a FIFO in a tree that is not the
+// kernel's would block the caller (the UI thread) for good.
 std::string ReadAttribute(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "re");
-  if (f == nullptr) return std::string();
-  char line[256] = {};
-  const bool got = std::fgets(line, sizeof line, f) != nullptr;
-  std::fclose(f);
-  if (!got) return std::string();
-  std::string text = line;
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  const int fd = OpenRegularFile(path, O_RDONLY);
+  if (fd < 0) return std::string();
+  char line[256];
+  ssize_t got;
+  do {
+    got = read(fd, line, sizeof line - 1);
+  } while (got < 0 && errno == EINTR);
+  close(fd);
+  if (got <= 0) return std::string();
+  std::string text(line, static_cast<std::size_t>(got));
+  text.resize(std::min(text.find('\n'), text.size()));
+  while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
 }
 

@@ -1,5 +1,7 @@
 #include "device/port_path.h"
 
+#include <limits.h>
+
 #include "platform/config_dir.h"
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -15,16 +17,47 @@ unsigned long ComNumber(const std::string& upper) {
   return static_cast<unsigned long>(n);
 }
 
+// A path that open(2) takes as written: a relative one would depend on the
+// folder the program was started in, and a NUL would cut it short.
+bool IsWholeAbsolutePath(const std::string& path) {
+  return !path.empty() && path[0] == '/' && path.size() < PATH_MAX && path.find('\0') == std::string::npos;
+}
+
 }  // namespace
 
-std::string SerialDevicePath(const std::string& portName) {
-  if (!portName.empty() && portName[0] == '/') return portName;
+PortPathLookup LookUpSerialDevicePath(const std::string& portName) {
+  PortPathLookup lookup;
+  if (!portName.empty() && portName[0] == '/') {
+    lookup.path = portName;
+    return lookup;
+  }
   const std::string upper = AsciiUpper(portName);
-  if (upper.empty()) return std::string();
-  const std::string mapped =
-      GetPrivateProfileString("Ports", upper, "", 4096, ConfigDir() + "/ports.ini");
-  if (!mapped.empty()) return mapped;
+  const std::string folder = ConfigDir();
+  if (!upper.empty() && !folder.empty()) {
+    const std::string file = folder + "/ports.ini";
+    std::string mapped;
+    if (!ReadPrivateProfileValue("Ports", upper, file, &mapped, &lookup.code)) {
+      lookup.problem = PortPathProblem::kPortsFile;
+      lookup.file = file;
+      return lookup;
+    }
+    if (!mapped.empty()) {
+      if (!IsWholeAbsolutePath(mapped)) {
+        lookup.problem = PortPathProblem::kPortsEntry;
+        lookup.file = file;
+        return lookup;
+      }
+      lookup.path = mapped;
+      return lookup;
+    }
+  }
   const unsigned long n = ComNumber(upper);
-  if (n == 0) return std::string();
-  return "/dev/ttyS" + std::to_string(n - 1);
+  if (n == 0) {
+    lookup.problem = PortPathProblem::kNoDevice;
+    return lookup;
+  }
+  lookup.path = "/dev/ttyS" + std::to_string(n - 1);
+  return lookup;
 }
+
+std::string SerialDevicePath(const std::string& portName) { return LookUpSerialDevicePath(portName).path; }

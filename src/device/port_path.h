@@ -4,11 +4,30 @@
 // device path and is used as it is. Other names are upper-cased first, so
 // "com3" opens what "COM3" opens.
 //
+// A ports.ini that exists but cannot be read (no permission, not a regular
+// file) is an error, never read as empty: that would open another port. An
+// entry must be a whole absolute path (shorter than PATH_MAX, no NUL byte).
+//
 // Threads: any thread; reads ports.ini, nothing else blocks.
 #pragma once
 
 #include <string>
 
-// The device path, or an empty text when the name names no device (an
-// unknown name without an entry, "COM0", "COM03").
+enum class PortPathProblem {
+  kNone,
+  kNoDevice,   // an unknown name without an entry, "COM0", "COM03"
+  kPortsFile,  // ports.ini exists but could not be read
+  kPortsEntry  // its entry for the name is no whole absolute path
+};
+
+struct PortPathLookup {
+  std::string path;  // the device path, when problem is kNone
+  PortPathProblem problem = PortPathProblem::kNone;
+  int code = 0;      // kPortsFile: the errno value of the read
+  std::string file;  // kPortsFile, kPortsEntry: the path of ports.ini
+};
+
+PortPathLookup LookUpSerialDevicePath(const std::string& portName);
+
+// The device path, or an empty text when the lookup above fails.
 std::string SerialDevicePath(const std::string& portName);

@@ -9,6 +9,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <sys/inotify.h>
@@ -54,8 +55,20 @@ int OpenConfigured(const std::string& path, const SerialLineSettings& settings,
     error->path = path;
     return -1;
   };
+  // Only a terminal is opened read-write and locked: opening a FIFO, a
+  // file or another device would act on it, and a lock on it would keep its
+  // real users out. Checked before the open and again on the descriptor, in
+  // case the path changed in between.
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return fail(SerialOpenStep::kOpen, errno);
+  if (!S_ISCHR(st.st_mode)) return fail(SerialOpenStep::kOpen, ENOTTY);
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return fail(SerialOpenStep::kOpen, errno);
+  termios2 current{};
+  if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || ioctl(fd, TCGETS2, &current) != 0) {
+    close(fd);
+    return fail(SerialOpenStep::kOpen, ENOTTY);
+  }
   // Exclusive use: the advisory lock holds against every opener that also
   // asks for it (root ignores TIOCEXCL, other users do not).
   if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
@@ -103,6 +116,20 @@ std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// ---- a reopen that failed for want of descriptors ----
+// Kept apart from the reopen logic on purpose. A reopen that fails with
+// EMFILE or ENFILE would fail the same way at every try while the folder
+// watch holds a descriptor of its own (with `ulimit -n` at the edge, the
+// watch takes the one the lost port gave back): the watch is given up, the
+// descriptor freed for the port, and without a watch the next try comes on
+// the short pace (kReopenSpacingMs), for as long as the port is lost.
+void GiveUpWatchForDescriptors(const SerialOpenError& failure, int* watch, bool* watching) {
+  if (failure.code != EMFILE && failure.code != ENFILE) return;
+  if (*watch >= 0) close(*watch);
+  *watch = -1;
+  *watching = false;
 }
 
 int MillisecondsSince(std::chrono::steady_clock::time_point then) {
@@ -159,12 +186,21 @@ int CSerialPort::Open(std::string port, std::string baud, std::string parity,
     m_openError.path = port;
     return 0;
   }
-  const std::string path = SerialDevicePath(port);
-  if (path.empty()) {
-    m_openError.step = SerialOpenStep::kName;
-    m_openError.path = port;
-    return 0;
+  const PortPathLookup lookup = LookUpSerialDevicePath(port);
+  switch (lookup.problem) {
+    case PortPathProblem::kNone:
+      break;
+    case PortPathProblem::kNoDevice:
+      m_openError = {SerialOpenStep::kName, 0, port};
+      return 0;
+    case PortPathProblem::kPortsFile:
+      m_openError = {SerialOpenStep::kPortsFile, lookup.code, lookup.file};
+      return 0;
+    case PortPathProblem::kPortsEntry:
+      m_openError = {SerialOpenStep::kPortsEntry, EINVAL, lookup.file};
+      return 0;
   }
+  const std::string& path = lookup.path;
   const int fd = OpenConfigured(path, settings, &m_openError);
   if (fd < 0) return 0;
   const int stop = eventfd(0, EFD_CLOEXEC);
@@ -400,7 +436,7 @@ int CSerialPort::AwaitReopen(int lost, int stop) {
   // before the loss is reported, so that no change after the report is missed.
   const std::string folder = FolderOf(m_strPath);
   const bool never = m_reopenRule == SerialReopenRule::kNever;
-  const int watch = never ? -1 : inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  int watch = never ? -1 : inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   bool watching = false;
   const auto addWatch = [&] {
     if (watch >= 0 && !watching) {
@@ -458,9 +494,10 @@ int CSerialPort::AwaitReopen(int lost, int stop) {
     changed = false;
     addWatch();  // the folder may have come back with the device
     if (!IsSameDeviceBack(&otherReported)) continue;
-    SerialOpenError ignored;
-    port = TryReopen(&ignored);
+    SerialOpenError failure;
+    port = TryReopen(&failure);
     if (port >= 0) break;
+    GiveUpWatchForDescriptors(failure, &watch, &watching);
   }
   if (watch >= 0) close(watch);
   if (port >= 0) {
@@ -560,6 +597,9 @@ std::string DescribeSerialOpenError(const SerialOpenError& error) {
   const char* path = error.path.c_str();
   // A file that is no terminal fails wherever the first terminal request is.
   if (error.code == ENOTTY) return StrFormat("原因：%s 不是串口设备", path);
+  // Shortages are the system's, not the port's, at whatever step.
+  if (error.code == EMFILE) return "原因：本程序打开的文件数已达上限（ulimit -n）";
+  if (error.code == ENFILE) return "原因：系统打开的文件数已达上限";
   switch (error.step) {
     case SerialOpenStep::kNone:
       return std::string();
@@ -591,7 +631,21 @@ std::string DescribeSerialOpenError(const SerialOpenError& error) {
       if (error.code == EINVAL) return StrFormat("原因：%s 不接受这些串口参数（波特率等）", path);
       break;
     case SerialOpenStep::kReader:
-      break;
+      return StrFormat("原因：无法启动读取线程（%s）", std::strerror(error.code));
+    case SerialOpenStep::kPortsFile:
+      switch (error.code) {
+        case EACCES:
+        case EPERM:
+          return StrFormat("原因：没有读取 %s 的权限", path);
+        case EINVAL:
+          return StrFormat("原因：%s 不是普通文件", path);
+        case EFBIG:
+          return StrFormat("原因：%s 大于 1 MiB，不予读取", path);
+        default:
+          return StrFormat("原因：无法读取 %s：%s", path, std::strerror(error.code));
+      }
+    case SerialOpenStep::kPortsEntry:
+      return StrFormat("原因：%s 中为该端口指定的设备路径无效（须为以 / 开头的完整路径）", path);
   }
   return StrFormat("原因：%s：%s", path, std::strerror(error.code));
 }

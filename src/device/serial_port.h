@@ -69,7 +69,9 @@ constexpr int SERIAL_PORT_OTHER_DEVICE = 3;
 // Why an Open failed: the step and the operating system's error number there,
 // and the device path it was tried on. Turn it into words with
 // DescribeSerialOpenError (the one place that knows the error numbers).
-enum class SerialOpenStep { kNone, kName, kSettingsText, kOpen, kLock, kSettings, kReader };
+// kPortsFile and kPortsEntry: ports.ini could not be read, or its entry for
+// the name is no whole absolute path; path is then ports.ini's path.
+enum class SerialOpenStep { kNone, kName, kSettingsText, kOpen, kLock, kSettings, kReader, kPortsFile, kPortsEntry };
 struct SerialOpenError {
   SerialOpenStep step = SerialOpenStep::kNone;
   int code = 0;

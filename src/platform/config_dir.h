@@ -3,8 +3,15 @@
 // exists or can be created there and is writable (a build tree, a portable
 // copy); otherwise, for a program installed in a system folder,
 // $XDG_CONFIG_HOME/quillon/ConfigFile (~/.config/quillon/ConfigFile when the
-// variable is unset), created on first use. Tests point the configuration
-// folder at a temporary folder of their own with SetConfigDirOverride.
+// variable is unset), created on first use. A folder is used only when it is
+// a real folder (not a symbolic link), owned by the user or root, and
+// writable by nobody else, under folders none of which another user owns or
+// others may write to without the sticky bit (who could swap it for their
+// own); one that is not is passed over with one line on standard error.
+// Without a home folder there is no configuration folder (an empty path):
+// nothing is read from or written to a shared place such as /tmp. Tests
+// point the configuration folder at a temporary folder of their own with
+// SetConfigDirOverride.
 // Any thread may read; set the override before other threads use it. The
 // first call may create folders; the choice is kept for the process.
 #pragma once
@@ -19,12 +26,13 @@ std::string ConfigDir();
 
 // The choice itself, for an executable in exeDir and the given environment
 // values (empty when unset); creates the folder it returns when it can.
+// Empty when no folder may be used.
 std::string ChooseConfigDir(const std::string& exeDir, const std::string& xdgConfigHome,
                             const std::string& home);
 
 // An empty path removes the override.
 void SetConfigDirOverride(const std::string& path);
 
-// Creates one directory level (mode 0777 less the umask). True when it was
+// Creates one directory level (mode 0755 less the umask). True when it was
 // created or already exists as a directory.
 bool CreateDirectoryOneLevel(const std::string& path);

@@ -5,6 +5,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <deque>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -88,18 +92,29 @@ ParsedLine Parse(std::string_view line) {
   return parsed;
 }
 
-// Lines without their line ends; CR LF, LF and a last line without an end.
-std::vector<std::string> SplitLines(const std::string& content) {
-  std::vector<std::string> lines;
+// Calls fn(index, line) for each line, without its line end (CR LF, LF, or
+// none on the last line), until fn returns false. Nothing is copied: a read
+// of a file costs the file and no more.
+template <class Fn>
+void ForEachLine(std::string_view content, Fn&& fn) {
   size_t start = 0;
-  while (start < content.size()) {
+  for (size_t i = 0; start < content.size(); ++i) {
     size_t newline = content.find('\n', start);
-    size_t end = newline == std::string::npos ? content.size() : newline;
+    size_t end = newline == std::string_view::npos ? content.size() : newline;
     size_t stop = (end > start && content[end - 1] == '\r') ? end - 1 : end;
-    lines.emplace_back(content, start, stop - start);
-    if (newline == std::string::npos) break;
+    if (!fn(i, content.substr(start, stop - start))) return;
+    if (newline == std::string_view::npos) return;
     start = newline + 1;
   }
+}
+
+// The lines as views into content; for a rewrite, which replaces some.
+std::vector<std::string_view> SplitLines(std::string_view content) {
+  std::vector<std::string_view> lines;
+  ForEachLine(content, [&](size_t, std::string_view line) {
+    lines.push_back(line);
+    return true;
+  });
   return lines;
 }
 
@@ -109,41 +124,78 @@ struct Location {
   size_t section = SIZE_MAX;      // line of the section header
   size_t key = SIZE_MAX;          // line of the key
   size_t lastContent = SIZE_MAX;  // last non-blank line of the section
+  std::string_view keyLine;       // the key's line
 };
 
-Location Locate(const std::vector<std::string>& lines, std::string_view section, std::string_view key) {
+// forEach(fn) hands each line to fn as ForEachLine does.
+template <class ForEach>
+Location Locate(ForEach&& forEach, std::string_view section, std::string_view key) {
   Location where;
   bool inSection = false;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    ParsedLine parsed = Parse(lines[i]);
+  forEach([&](size_t i, std::string_view line) {
+    ParsedLine parsed = Parse(line);
     if (parsed.kind == LineKind::Section) {
-      if (inSection) break;
+      if (inSection) return false;
       if (SameName(parsed.name, section)) {
         inSection = true;
         where.section = i;
         where.lastContent = i;
       }
-      continue;
+      return true;
     }
-    if (!inSection) continue;
+    if (!inSection) return true;
     if (parsed.kind != LineKind::Blank) where.lastContent = i;
-    if (parsed.kind == LineKind::Key && where.key == SIZE_MAX && SameName(parsed.name, key)) where.key = i;
-  }
+    if (parsed.kind == LineKind::Key && where.key == SIZE_MAX && SameName(parsed.name, key)) {
+      where.key = i;
+      where.keyLine = line;
+    }
+    return true;
+  });
   return where;
+}
+
+Location LocateInContent(std::string_view content, std::string_view section, std::string_view key) {
+  return Locate([&](auto&& fn) { ForEachLine(content, fn); }, section, key);
+}
+
+Location LocateInLines(const std::vector<std::string_view>& lines, std::string_view section, std::string_view key) {
+  return Locate(
+      [&](auto&& fn) {
+        for (size_t i = 0; i < lines.size() && fn(i, lines[i]); ++i) {
+        }
+      },
+      section, key);
+}
+
+// Says once per file that it is too large; a handful of files at most.
+void SayTooLarge(const std::string& path) {
+  static std::mutex lock;
+  static std::vector<std::string> said;
+  std::lock_guard<std::mutex> guard(lock);
+  for (const std::string& known : said) {
+    if (known == path) return;
+  }
+  if (said.size() < 16) said.push_back(path);
+  std::fprintf(stderr, "quillon: %s is larger than %zu bytes and is not read\n", path.c_str(), PROFILE_MAX_BYTES);
 }
 
 // Reads the whole file. ENOENT is reported through errno like any failure;
 // a path that is not a regular file (a FIFO, a directory, /dev/zero) fails
-// with EINVAL before it is read.
-bool ReadWholeFile(const std::string& path, std::string& content) {
-  int fd = OpenRegularFile(path, O_RDONLY);
+// with EINVAL before it is read, one larger than PROFILE_MAX_BYTES with
+// EFBIG, also when it grows while it is read.
+bool ReadWholeFile(const std::string& path, std::string& content, int extraFlags = 0) {
+  int fd = OpenRegularFile(path, O_RDONLY | extraFlags);
   if (fd < 0) return false;
   content.clear();
+  struct stat st {};
+  bool tooLarge = fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > PROFILE_MAX_BYTES;
+  if (!tooLarge) content.reserve(static_cast<size_t>(st.st_size));
   char buffer[8192];
-  for (;;) {
+  while (!tooLarge) {
     ssize_t n = read(fd, buffer, sizeof buffer);
     if (n > 0) {
       content.append(buffer, static_cast<size_t>(n));
+      tooLarge = content.size() > PROFILE_MAX_BYTES;
     } else if (n == 0) {
       break;
     } else if (errno != EINTR) {
@@ -154,6 +206,13 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
     }
   }
   close(fd);
+  if (tooLarge) {
+    content.clear();
+    content.shrink_to_fit();
+    SayTooLarge(path);
+    errno = EFBIG;
+    return false;
+  }
   return true;
 }
 
@@ -177,7 +236,8 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-// Writes content to a fresh file beside target and renames it over target.
+// Writes content to a fresh file beside target and renames it over the name
+// target (the name itself is replaced; nothing it may point to is touched).
 // A new file gets the usual 0666 less the umask; an existing one keeps its mode.
 bool ReplaceFile(const std::string& target, const std::string& content, const struct stat* existing) {
   static std::atomic<unsigned> counter{0};
@@ -185,7 +245,9 @@ bool ReplaceFile(const std::string& target, const std::string& content, const st
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = target + ".tmp" + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1));
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // O_EXCL and O_NOFOLLOW: a name someone else made in the folder (a file,
+    // a link) is never opened, only skipped.
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;  // missing folder, no permission
   }
   if (fd < 0) return false;
@@ -270,11 +332,28 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   if (sectionName.empty() || keyName.empty() || !ReadWholeFile(path, content)) {
     return CutToCharacters(fallback, limit);
   }
-  std::vector<std::string> lines = SplitLines(content);
-  Location where = Locate(lines, sectionName, keyName);
+  Location where = LocateInContent(content, sectionName, keyName);
   if (where.key == SIZE_MAX) return CutToCharacters(fallback, limit);
 
-  return Unquote(Parse(lines[where.key]).value, limit);
+  return Unquote(Parse(where.keyLine).value, limit);
+}
+
+bool ReadPrivateProfileValue(const std::string& section, const std::string& key, const std::string& path,
+                             std::string* value, int* error) {
+  value->clear();
+  *error = 0;
+  std::string content;
+  if (!ReadWholeFile(path, content)) {
+    if (errno == ENOENT) return true;
+    *error = errno;
+    return false;
+  }
+  std::string_view sectionName = Trim(section);
+  std::string_view keyName = Trim(key);
+  if (sectionName.empty() || keyName.empty()) return true;
+  Location where = LocateInContent(content, sectionName, keyName);
+  if (where.key != SIZE_MAX) *value = Unquote(Parse(where.keyLine).value, SIZE_MAX);
+  return true;
 }
 
 std::string ProfileValueAsRead(const std::string& written, std::size_t bufferSize) {
@@ -291,41 +370,42 @@ bool WritePrivateProfileKeys(const std::string& section,
     if (!IsWritableKey(key) || HoldsLineBreak(value)) return false;
   }
 
-  // Write through a symbolic link to the file it names, as an in-place update would.
-  std::string target = path;
+  // A symbolic link in the file's place is refused, never followed: whoever
+  // could put it there (another user sharing the folder) would otherwise
+  // choose which file we rewrite, as root /etc/passwd.
+  const std::string& target = path;
   struct stat st {};
   if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved)) return false;
-    target = resolved;
+    errno = ELOOP;
+    return false;
   }
   std::string content;
-  bool exists = ReadWholeFile(target, content);
+  bool exists = ReadWholeFile(target, content, O_NOFOLLOW);
   if (!exists && errno != ENOENT) return false;  // unreadable: never replace what we could not read
-  if (exists && (stat(target.c_str(), &st) != 0 || !MayWrite(target, st))) return false;
+  if (exists && (lstat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !MayWrite(target, st))) return false;
 
-  std::vector<std::string> lines = SplitLines(content);
+  std::vector<std::string_view> lines = SplitLines(content);
+  std::deque<std::string> written;  // the new lines, which lines views
   size_t extra = 0;
   for (const auto& [key, value] : keyValues) {
     std::string_view keyName = Trim(key);
     extra += keyName.size() + value.size() + 3;
-    Location where = Locate(lines, sectionName, keyName);
+    Location where = LocateInLines(lines, sectionName, keyName);
     if (where.key != SIZE_MAX) {
       // The key keeps the spelling it has in the file.
-      std::string name(Parse(lines[where.key]).name);
-      lines[where.key] = name + "=" + value;
+      lines[where.key] = written.emplace_back(std::string(Parse(where.keyLine).name) + "=" + value);
     } else if (where.section != SIZE_MAX) {
       lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.lastContent + 1),
-                   std::string(keyName) + "=" + value);
+                   written.emplace_back(std::string(keyName) + "=" + value));
     } else {
-      lines.push_back("[" + std::string(sectionName) + "]");
-      lines.push_back(std::string(keyName) + "=" + value);
+      lines.push_back(written.emplace_back("[" + std::string(sectionName) + "]"));
+      lines.push_back(written.emplace_back(std::string(keyName) + "=" + value));
     }
   }
 
   std::string out;
   out.reserve(content.size() + lines.size() + extra + sectionName.size() + 4);
-  for (const std::string& line : lines) {
+  for (std::string_view line : lines) {
     out += line;
     out += "\r\n";
   }

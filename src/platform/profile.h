@@ -14,7 +14,12 @@
 // on its own line or appended to its section, and a missing section is added at
 // the end. Lines end in CR LF. The new content goes to a temporary file in the
 // same folder that then replaces the file by a rename, so a crash leaves either
-// the old or the new file, never half of one.
+// the old or the new file, never half of one. A symbolic link in the file's
+// place is never written through: the write is refused.
+//
+// Size: a file larger than PROFILE_MAX_BYTES is not read (and so never
+// rewritten); it reads as a file that cannot be read, and one line on
+// standard error says so, once per file.
 //
 // Any thread may call these; they block on file I/O only. Two writers of one
 // file at the same time do not corrupt it, but one of the two updates is lost.
@@ -24,6 +29,18 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+// 1 MiB: ten history entries or a port map take a few hundred bytes.
+constexpr std::size_t PROFILE_MAX_BYTES = std::size_t{1} << 20;
+
+// Reads the value of key in section of the file at path, whole (no buffer
+// limit), into *value: empty when the file, the section or the key is
+// missing. False, with an errno value in *error, when the file exists but
+// cannot be read: its own error (EACCES, ...), EINVAL when it is not a regular
+// file (a FIFO, a folder), EFBIG when it is larger than PROFILE_MAX_BYTES.
+// For a file whose failure must not pass as absent.
+bool ReadPrivateProfileValue(const std::string& section, const std::string& key, const std::string& path,
+                             std::string* value, int* error);
 
 // Returns the value of key in section of the file at path, at most
 // bufferSize - 1 bytes of it (nothing for a size of 0 or 1). A double-byte
@@ -38,8 +55,9 @@ std::string ProfileValueAsRead(const std::string& written, std::size_t bufferSiz
 
 // Sets key in section to value and rewrites the file; creates the file when
 // its folder exists. False, with the file left as it was, when the folder is
-// missing; when the file cannot be read, is not a regular file, or may not be
-// written (no write permission bit, for root too: a read-only history stays);
+// missing; when the file cannot be read, is a symbolic link or not a regular
+// file, or may not be written (no write permission bit, for root too: a
+// read-only history stays);
 // when a text holds a line break (which would write lines of its own); or
 // when a name could not be found again: an empty name, a section ending in
 // the lead byte of a double-byte character (its "]" would become the trail

@@ -136,3 +136,73 @@ int ParseDecimal(std::string_view text, std::uint64_t low, std::uint64_t high, s
   *out = value;
   return 1;
 }
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at text[at], 0 when there is none.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  std::size_t length;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size()) return 0;
+  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+std::string EscapeControls(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t at = 0; at < utf8.size();) {
+    const unsigned char c = static_cast<unsigned char>(utf8[at]);
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out += static_cast<char>(c);
+      ++at;
+      continue;
+    }
+    const std::size_t length = c >= 0x80 ? Utf8SequenceLength(utf8, at) : 0;
+    const bool c1 = length == 2 && c == 0xC2 && static_cast<unsigned char>(utf8[at + 1]) <= 0x9F;
+    if (length > 0 && !c1) {
+      out.append(utf8.substr(at, length));
+      at += length;
+      continue;
+    }
+    switch (c) {
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out += StrFormat("\\x%02X", c);
+        break;
+    }
+    ++at;
+  }
+  return out;
+}

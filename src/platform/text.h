@@ -26,3 +26,10 @@ std::string AsciiUpper(std::string_view text);
 // most ten of them, within [low, high]. 1 and *out set; otherwise 0 and *out
 // untouched.
 int ParseDecimal(std::string_view text, std::uint64_t low, std::uint64_t high, std::uint64_t* out);
+
+// text with every byte that could move a terminal's cursor or start an
+// escape sequence written out: \t, \n, \r, \\ and \xHH for the other ASCII
+// controls, DEL, C1 controls (U+0080 to U+009F) and bytes that are no part of
+// well-formed UTF-8. Other UTF-8 stays as it is. For device names and texts
+// from sysfs, which anybody who can plug in a USB device chooses.
+std::string EscapeControls(std::string_view utf8);

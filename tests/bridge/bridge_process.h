@@ -33,7 +33,8 @@ class BridgeProcess {
   BridgeProcess(const BridgeProcess&) = delete;
   BridgeProcess& operator=(const BridgeProcess&) = delete;
 
-  bool Start(const std::string& program, const std::vector<std::string>& args) {
+  // withStdout false starts the child with descriptor 1 closed.
+  bool Start(const std::string& program, const std::vector<std::string>& args, bool withStdout = true) {
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0) return false;
     if (pipe2(err, O_CLOEXEC) != 0) {
@@ -43,7 +44,11 @@ class BridgeProcess {
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    if (withStdout) {
+      posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    } else {
+      posix_spawn_file_actions_addclose(&actions, 1);
+    }
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -84,6 +89,13 @@ class BridgeProcess {
   }
 
   bool Signal(int number) { return m_pid > 0 && kill(m_pid, number) == 0; }
+
+  // Closes the reading end of standard output, as `| head -1` does once it
+  // has its line.
+  void CloseOutput() {
+    if (m_out >= 0) close(m_out);
+    m_out = -1;
+  }
 
   // Waits up to timeoutMs for the child to end: its exit status, or -1 after
   // the wait ran out (the child is then killed) or when it died by a signal.

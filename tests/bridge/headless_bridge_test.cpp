@@ -1,9 +1,14 @@
 // quillon-bridge as a process: on a pty, towards a receiver on 127.0.0.1.
 #include <gtest/gtest.h>
+#include <dirent.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <termios.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -149,6 +154,60 @@ TEST_F(HeadlessBridgeTest, StopsCleanlyOnSigint) {
   ASSERT_TRUE(bridge.Signal(SIGINT));
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
   EXPECT_EQ(bridge.ReadAllErrors(), "");
+}
+
+// Started with standard output closed, the port must not become descriptor 1:
+// the status lines would go out on the serial line.
+TEST_F(HeadlessBridgeTest, WithStandardOutputClosedNothingReachesThePort) {
+  if (!m_pty.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  ASSERT_TRUE(m_receiver.Open());
+  BridgeProcess bridge;
+  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE,
+                           {"--port", m_pty.path, "--target", "127.0.0.1:" + std::to_string(m_receiver.Port()),
+                            "--local-port", std::to_string(FreeUdpPort()), "--frame", "128", "--stats", "1",
+                            "--config-dir", m_configDir},
+                           false));
+  // No line says when it forwards: a frame that arrives does. Bytes written
+  // before the port is open are flushed, and none may come back as echo.
+  termios raw {};
+  ASSERT_EQ(tcgetattr(m_pty.slave, &raw), 0);
+  cfmakeraw(&raw);
+  ASSERT_EQ(tcsetattr(m_pty.slave, TCSANOW, &raw), 0);
+  UdpReceiver::Datagram got;
+  bool forwarding = false;
+  for (int tries = 0; tries < 100 && !forwarding; ++tries) {
+    ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>(128, 0x55)));
+    forwarding = m_receiver.ReceiveFor(got, 300);
+  }
+  ASSERT_TRUE(forwarding);
+  ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+  const std::vector<std::uint8_t> echoed = m_pty.ReadMaster(1, 100);
+  EXPECT_EQ(std::string(echoed.begin(), echoed.end()), "");
+}
+
+// A reader of standard output that goes away (`| head -1`) costs one line
+// on standard error, not the bridge; SIGHUP ends it as SIGTERM does, with
+// the port closed and its exclusive flag cleared.
+TEST_F(HeadlessBridgeTest, AClosedPipeIsNoStopAndSighupStopsCleanly) {
+  BridgeProcess bridge;
+  StartForwarding(bridge, {"--frame", "128", "--stats", "1"});
+  if (IsSkipped()) return;
+  bridge.CloseOutput();
+  std::string line;
+  ASSERT_TRUE(bridge.ReadErrorLine(line, kWatchdogMs)) << "alive after the next statistics line";
+  EXPECT_NE(line.find("standard output"), std::string::npos) << line;
+  ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>(128, 0x41)));
+  UdpReceiver::Datagram got;
+  EXPECT_TRUE(m_receiver.Receive(got)) << "still forwarding";
+  int exclusive = 0;
+  ASSERT_EQ(ioctl(m_pty.slave, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 1) << "held while it runs";
+  ASSERT_TRUE(bridge.Signal(SIGHUP));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+  ASSERT_EQ(ioctl(m_pty.slave, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0) << "released";
+  EXPECT_EQ(bridge.ReadAllErrors(), "") << "said once";
 }
 
 TEST_F(HeadlessBridgeTest, InvalidCommandLinesGiveOneLineAndStatus2) {
@@ -348,6 +407,53 @@ TEST_F(HeadlessBridgeTest, FailedSendsAreSaidAndTheTailLeavesAtTheEnd) {
   ASSERT_TRUE(m_receiver.Receive(got));
   EXPECT_EQ(got.bytes, std::vector<std::uint8_t>(100, 't'));
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);
+}
+
+// With not one descriptor to spare (`ulimit -n` at the edge), the watch on
+// the device's folder takes the one the lost port gave back; the port must
+// come back all the same.
+TEST_F(HeadlessBridgeTest, ComesBackWithNoDescriptorToSpare) {
+  PtyPair first, second;
+  if (!first.Open() || !second.Open()) GTEST_SKIP() << "no pseudo-terminal available";
+  const std::string link = m_folder / "ttyUSB0";
+  ASSERT_TRUE(PointLink(link, first.path));
+  ASSERT_TRUE(m_receiver.Open());
+  BridgeProcess bridge;
+  ASSERT_TRUE(bridge.Start(QUILLON_BRIDGE_EXE, {"--port", link, "--target",
+                                                "127.0.0.1:" + std::to_string(m_receiver.Port()),
+                                                "--local-port", std::to_string(FreeUdpPort()), "--frame",
+                                                "128", "--config-dir", m_configDir}));
+  std::string line;
+  ASSERT_TRUE(bridge.ReadLine(line, kWatchdogMs)) << bridge.ReadAllErrors();
+  // The limit at the lowest free number: no new descriptor can be had.
+  std::vector<bool> used(1024, false);
+  const std::string fds = "/proc/" + std::to_string(bridge.Pid()) + "/fd";
+  DIR* dir = opendir(fds.c_str());
+  ASSERT_NE(dir, nullptr);
+  while (const dirent* entry = readdir(dir)) {
+    const unsigned long fd = std::strtoul(entry->d_name, nullptr, 10);
+    if (entry->d_name[0] != '.' && fd < used.size()) used[fd] = true;
+  }
+  closedir(dir);
+  const rlim_t lowestFree = static_cast<rlim_t>(std::find(used.begin(), used.end(), false) - used.begin());
+  rlimit before{};
+  ASSERT_EQ(prlimit(bridge.Pid(), RLIMIT_NOFILE, nullptr, &before), 0);
+  const rlimit none{lowestFree, before.rlim_max};
+  ASSERT_EQ(prlimit(bridge.Pid(), RLIMIT_NOFILE, &none, nullptr), 0);
+
+  first.Unplug();
+  ASSERT_TRUE(bridge.ReadErrorLine(line, kWatchdogMs));
+  EXPECT_NE(line.find("lost"), std::string::npos) << line;
+  ASSERT_TRUE(PointLink(link, second.path));
+  ASSERT_TRUE(bridge.ReadErrorLine(line, kWatchdogMs));
+  EXPECT_NE(line.find("back"), std::string::npos) << line;
+  ASSERT_TRUE(second.WriteMaster(std::vector<std::uint8_t>(128, 0x42)));
+  UdpReceiver::Datagram got;
+  EXPECT_TRUE(m_receiver.Receive(got));
+  // Room again for what a sanitizer needs at exit.
+  ASSERT_EQ(prlimit(bridge.Pid(), RLIMIT_NOFILE, &before, nullptr), 0);
+  ASSERT_TRUE(bridge.Signal(SIGTERM));
+  EXPECT_EQ(bridge.Wait(kWatchdogMs), 0) << bridge.ReadAllErrors();
 }
 
 // Whatever this machine has: status 0 and three tab-separated fields a line.

@@ -6,7 +6,9 @@
 
 #include <string>
 
+#include "platform/text.h"
 #include "support/temp_folder.h"
+#include "support/watchdog.h"
 
 namespace {
 
@@ -112,4 +114,33 @@ TEST(PortList, ReopenRulesAndAdapterIdentity) {
   const std::string link = folder / "ttyUSB0";
   ASSERT_EQ(symlink("/dev/pts/7", link.c_str()), 0);
   EXPECT_EQ(ReopenRuleFor(link), SerialReopenRule::kFollow) << "a link is the user's own name";
+}
+
+// A tree that is not the kernel's: a FIFO where an attribute should be
+// never blocks the listing, and a name with a line feed or an escape
+// sequence comes out escaped, one line per device.
+TEST(PortList, AHostileTreeNeitherBlocksNorBreaksLines) {
+  TempFolder folder("ports");
+  ASSERT_FALSE(folder.path.empty());
+  FakeTree tree(folder);
+  ASSERT_EQ(unlink((folder / "sys/devices/usb1/1-2/product").c_str()), 0);
+  ASSERT_EQ(mkfifo((folder / "sys/devices/usb1/1-2/product").c_str(), 0600), 0);
+  ASSERT_TRUE(folder.WriteFile("sys/devices/usb1/1-1/manufacturer", "Evil\x1b]0;owned\x07\n"));
+  const std::string name = "ttyUSB\n1";
+  ASSERT_EQ(mkdir((folder / ("sys/class/tty/" + name)).c_str(), 0755), 0);
+  ASSERT_EQ(symlink((folder / "sys/devices/usb1/1-1/1-1:1.0/ttyUSB0").c_str(),
+                    (folder / ("sys/class/tty/" + name + "/device")).c_str()),
+            0);
+  ASSERT_TRUE(folder.WriteFile("dev/" + name, ""));
+
+  std::vector<SerialPortInfo> ports;
+  WithWatchdog("a FIFO in sysfs", [&] { ports = ListSerialPorts(folder / "sys", folder / "dev"); });
+  ASSERT_EQ(ports.size(), 5u);
+  EXPECT_EQ(ports[0].Description(), "Arduino") << "the FIFO reads as nothing";
+  const SerialPortInfo& odd = ports[3];  // '\n' sorts before '0'
+  EXPECT_EQ(odd.path, folder / "dev/ttyUSB\n1");
+  EXPECT_EQ(EscapeControls(odd.path), folder / "dev/ttyUSB\\n1");
+  EXPECT_EQ(EscapeControls(odd.Description()), "Evil\\x1B]0;owned\\x07 FT232R USB UART (A50285BI)");
+  // C1 controls and broken UTF-8 too; other characters, a backslash doubled.
+  EXPECT_EQ(EscapeControls("\xc2\x9b\xff\tA\\ \xe4\xb8\xb2"), "\\xC2\\x9B\\xFF\\tA\\\\ \xe4\xb8\xb2");
 }

@@ -1,6 +1,8 @@
 #include "device/serial_port.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 
 #include <atomic>
@@ -272,9 +274,14 @@ TEST(SerialPort, AFailedOpenSaysWhy) {
   EXPECT_EQ(port.GetOpenError().step, SerialOpenStep::kOpen);
   EXPECT_NE(DescribeSerialOpenError(port.GetOpenError()).find("不存在"), std::string::npos);
 
+  // A file that is no terminal is never opened for writing nor locked: a
+  // lock someone holds on it is no reason.
   ASSERT_TRUE(folder.WriteFile("plain", "not a tty"));
+  const int held = open((folder / "plain").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
   EXPECT_EQ(port.Open(folder / "plain", "9600", "无", "8", "1", SERIAL_EVENT_MASK), 0);
   EXPECT_NE(DescribeSerialOpenError(port.GetOpenError()).find("不是串口设备"), std::string::npos);
+  close(held);
 
   PtyPair pty;
   OPEN_PTY_OR_SKIP(pty);
@@ -287,6 +294,11 @@ TEST(SerialPort, AFailedOpenSaysWhy) {
   const SerialOpenError denied{SerialOpenStep::kOpen, EACCES, "/dev/ttyUSB0"};
   EXPECT_NE(DescribeSerialOpenError(denied).find("dialout"), std::string::npos);
   EXPECT_EQ(DescribeSerialOpenError(SerialOpenError()), "");
+  // Shortages are named as such, not as a fault of the port.
+  const SerialOpenError noDescriptor{SerialOpenStep::kOpen, EMFILE, "/dev/ttyUSB0"};
+  const SerialOpenError noThread{SerialOpenStep::kReader, EAGAIN, "/dev/ttyUSB0"};
+  EXPECT_NE(DescribeSerialOpenError(noDescriptor).find("ulimit"), std::string::npos);
+  EXPECT_NE(DescribeSerialOpenError(noThread).find("线程"), std::string::npos);
 }
 
 TEST(SerialPort, WritesReachThePeer) {

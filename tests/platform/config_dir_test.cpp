@@ -49,3 +49,32 @@ TEST(ConfigDir, BesideTheExecutableWhenWritableElseInTheUsersConfigFolder) {
   ASSERT_TRUE(base.WriteFile("blocked/ConfigFile", "x"));
   EXPECT_EQ(ChooseConfigDir(base / "blocked", base / "xdg", ""), base / "xdg/quillon/ConfigFile");
 }
+
+// A ConfigFile that is a link, or that others may write to, is someone
+// else's say over our files: passed over for the user's own folder, and
+// nothing is created where the link points. No home: no folder at all.
+TEST(ConfigDir, PassesOverFoldersOthersControl) {
+  TempFolder base("trust");
+  ASSERT_FALSE(base.path.empty());
+  ASSERT_EQ(mkdir((base / "portable").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((base / "elsewhere").c_str(), 0755), 0);
+  ASSERT_EQ(symlink((base / "elsewhere").c_str(), (base / "portable/ConfigFile").c_str()), 0);
+  EXPECT_EQ(ChooseConfigDir(base / "portable", base / "xdg", ""), base / "xdg/quillon/ConfigFile");
+  struct stat st {};
+  EXPECT_NE(stat((base / "elsewhere/quillon").c_str(), &st), 0);
+
+  ASSERT_EQ(mkdir((base / "shared").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((base / "shared/ConfigFile").c_str(), 0755), 0);
+  ASSERT_EQ(chmod((base / "shared/ConfigFile").c_str(), 0777), 0);
+  EXPECT_EQ(ChooseConfigDir(base / "shared", base / "xdg", ""), base / "xdg/quillon/ConfigFile");
+  ASSERT_EQ(chmod((base / "xdg/quillon/ConfigFile").c_str(), 0757), 0);
+  EXPECT_EQ(ChooseConfigDir(base / "shared", base / "xdg", ""), "") << "its own folder too";
+
+  // Ours, but in a folder where anybody may swap it for theirs.
+  ASSERT_EQ(mkdir((base / "open").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((base / "open/ConfigFile").c_str(), 0755), 0);
+  ASSERT_EQ(chmod((base / "open").c_str(), 0777), 0);
+  EXPECT_EQ(ChooseConfigDir(base / "open", base / "xdg2", ""), base / "xdg2/quillon/ConfigFile");
+
+  EXPECT_EQ(ChooseConfigDir("/usr/bin", "", ""), "") << "never under /tmp";
+}

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -231,6 +232,23 @@ TEST_F(ProfileTest, LeavesAReadOnlyFileAsItIs) {
   EXPECT_TRUE(WritePrivateProfileString("s", "k", "2", m_path));
 }
 
+// A file past the size bound is not read at all, so never rewritten either
+// (a rewrite would keep only what was read).
+TEST_F(ProfileTest, AFileLargerThanTheBoundIsNeitherReadNorRewritten) {
+  std::string content = "[s]\r\nk=1\r\n";
+  content += std::string(PROFILE_MAX_BYTES - content.size() - 2, ';') + "\r\n";
+  Put(content);
+  EXPECT_EQ(Read("s", "k"), "1") << "exactly the bound";
+  Put(content + ";");
+  EXPECT_EQ(Read("s", "k", "d"), "d");
+  std::string value;
+  int error = 0;
+  EXPECT_FALSE(ReadPrivateProfileValue("s", "k", m_path, &value, &error));
+  EXPECT_EQ(error, EFBIG);
+  EXPECT_FALSE(WritePrivateProfileString("s", "k", "2", m_path));
+  EXPECT_EQ(Get().size(), PROFILE_MAX_BYTES + 1);
+}
+
 TEST_F(ProfileTest, WritesSeveralKeysInOneRewriteOrNone) {
   Put("[s]\r\nb=old\r\n");
   EXPECT_FALSE(WritePrivateProfileKeys("s", {{"a", "1"}, {"b", "2\n"}}, m_path));
@@ -239,18 +257,25 @@ TEST_F(ProfileTest, WritesSeveralKeysInOneRewriteOrNone) {
   EXPECT_EQ(Get(), "[s]\r\nb=2\r\na=3\r\n");
 }
 
-TEST_F(ProfileTest, WritesThroughASymbolicLinkAndNeverReplacesAnUnreadableFile) {
+// A link in the history file's place (put there by whoever shares the
+// folder) would choose the file we rewrite: it is refused, and its target
+// keeps its bytes and its inode.
+TEST_F(ProfileTest, NeverWritesThroughASymbolicLinkNorReplacesAnUnreadableFile) {
   const std::string real = m_dir / "real.ini";
   {
     std::ofstream out(real, std::ios::binary);
-    out << "[s]\r\nk=1\r\n";
+    out << "root:x:0:0\n";
   }
+  struct stat before {}, st {};
+  ASSERT_EQ(stat(real.c_str(), &before), 0);
   ASSERT_EQ(symlink("real.ini", m_path.c_str()), 0);
-  ASSERT_TRUE(WritePrivateProfileString("s", "k", "2", m_path));
-  struct stat st {};
+  EXPECT_FALSE(WritePrivateProfileString("s", "k", "2", m_path));
   ASSERT_EQ(lstat(m_path.c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(Get(), "[s]\r\nk=2\r\n");
+  ASSERT_EQ(stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_ino, before.st_ino);
+  EXPECT_EQ(Get(), "root:x:0:0\n");
+  EXPECT_EQ(Entries().size(), 2u) << "no temporary left behind";
 
   // A folder or a FIFO in the file's place is no file: it reads as missing,
   // without waiting for a writer, and is never replaced.

@@ -1,7 +1,7 @@
 // quillon-bridge: the bridge without a window. It builds the same document
 // and serial device as the windowed program, opens the serial port, starts
-// the network port, switches forwarding on and then forwards until SIGINT or
-// SIGTERM; the document's destructor shuts down in its usual order.
+// the network port, switches forwarding on and then forwards until SIGHUP,
+// SIGINT or SIGTERM; the document's destructor shuts down in its usual order.
 //
 // Its own messages are English and go through the gettext catalogue (see
 // bridge_texts.h); texts from the core are GBK and reach the terminal
@@ -23,11 +23,13 @@
 #include <vector>
 
 #include "bridge/headless/bridge_texts.h"
+#include "bridge/headless/process_signals.h"
 #include "bridge/quillon_doc.h"
 #include "device/serial_settings.h"
 #include "device/port_list.h"
 #include "platform/config_dir.h"
 #include "platform/message_box.h"
+#include "platform/process_start.h"
 #include "platform/text.h"
 #include "platform/tick_count.h"
 
@@ -70,7 +72,7 @@ const char kUsage[] =
     "\n"
     "Forwards every byte received on a serial port, in frames of exactly the\n"
     "frame size, one UDP datagram per frame with no header, from the local\n"
-    "port to the target. Runs until SIGINT or SIGTERM.\n"
+    "port to the target. Runs until SIGHUP, SIGINT or SIGTERM.\n"
     "\n"
     "  --port NAME          serial port: COM1 to COM20 (looked up in the [Ports]\n"
     "                       section of ports.ini in the configuration folder,\n"
@@ -287,8 +289,6 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
   return true;
 }
 
-// The counters under the names the statistics list gives them. The port
-// name and address are printed as given (the command line's own encoding).
 // What the port's driver lost or damaged, looked at once a second while the
 // bridge waits: said when it grows, and added to the statistics. Main thread.
 struct DriverLossReport {
@@ -312,6 +312,8 @@ void CheckDriverLoss(const std::string& port, CQuillonDoc& doc, DriverLossReport
   std::fflush(stderr);
 }
 
+// The counters under the names the statistics list gives them. The port
+// name and address are printed as given (the command line's own encoding).
 void PrintStats(const CQuillonDoc& doc, const std::string& port, unsigned localPort, const DriverLossReport& loss) {
   const auto count = [](std::uint64_t n) { return static_cast<unsigned long long>(n); };
   std::string line = StrFormat(Tr("port %s  received %llu bytes  local port %u  target port %u  target IP %s  "
@@ -325,14 +327,18 @@ void PrintStats(const CQuillonDoc& doc, const std::string& port, unsigned localP
                       loss.counts.Dropped(), loss.counts.parity, loss.counts.frame);
   }
   std::fputs(line.c_str(), stdout);
-  std::fflush(stdout);
+  FlushStandardOutput();
 }
 
-// One line per device, tab-separated: path, by-id name or "-", description.
+// One line per device, tab-separated: path, by-id name or "-", description,
+// each with its control bytes escaped, so that a name that holds a tab, a
+// line feed or an escape sequence keeps to its field and does nothing to the
+// terminal.
 int ListPorts() {
   for (const SerialPortInfo& port : ListSerialPorts()) {
-    std::printf("%s\t%s\t%s\n", port.path.c_str(), port.byId.empty() ? "-" : port.byId.c_str(),
-                port.Description().c_str());
+    std::printf("%s\t%s\t%s\n", EscapeControls(port.path).c_str(),
+                port.byId.empty() ? "-" : EscapeControls(port.byId).c_str(),
+                EscapeControls(port.Description()).c_str());
   }
   std::fflush(stdout);
   return kExitOk;
@@ -440,16 +446,14 @@ class SendFailureReporter {
   long m_summaryDue = 0;
 };
 
+// The stop signals and the reader's wake-up.
 sigset_t WaitedSignals() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
+  sigset_t signals = StopSignals();
   sigaddset(&signals, kSendStateSignal);
   return signals;
 }
 
-// Waits for SIGINT or SIGTERM (blocked in every thread), printing the
+// Waits for a stop signal (blocked in every thread), printing the
 // statistics every statsSeconds seconds and how sends fare meanwhile, and,
 // when the driver keeps error counters, looking at them once a second.
 void WaitForStopSignal(const Options& options, CQuillonDoc& doc, unsigned localPort, DriverLossReport* loss) {
@@ -475,7 +479,7 @@ void WaitForStopSignal(const Options& options, CQuillonDoc& doc, unsigned localP
     } else {
       received = sigwaitinfo(&waited, nullptr);
     }
-    if (received == SIGINT || received == SIGTERM) return;
+    if (received > 0 && received != kSendStateSignal) return;  // a stop signal
     sends.Check();
     clock_gettime(CLOCK_MONOTONIC, &now);
     if (options.statsSeconds > 0 && now.tv_sec >= statsDue.tv_sec) {
@@ -526,7 +530,7 @@ int RunBridge(const Options& options) {
   std::printf(Tr("quillon-bridge: forwarding %s to %s:%u in frames of %d bytes from local port %u\n"),
               options.port.c_str(), options.targetIp.c_str(), static_cast<unsigned>(options.targetPort),
               options.frameSize, localPort);
-  std::fflush(stdout);
+  FlushStandardOutput();
   DriverLossReport loss;
   WaitForStopSignal(options, doc, localPort, &loss);
   CheckDriverLoss(options.port, doc, &loss, true);
@@ -539,10 +543,12 @@ int RunBridge(const Options& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int BridgeMain(int argc, char** argv) {
+  if (!MakeStandardDescriptorsValid()) return kExitFailed;
   InitBridgeTexts(argc > 0 ? argv[0] : nullptr);
-  // Blocked before any thread starts, so the reader thread inherits the mask
-  // and the signals wait for sigwaitinfo instead of ending the process.
+  // Before any thread starts, so the reader thread inherits the mask and
+  // the signals wait for sigwaitinfo instead of ending the process.
+  PrepareSignals();
   const sigset_t waited = WaitedSignals();
   pthread_sigmask(SIG_BLOCK, &waited, nullptr);
 
@@ -560,3 +566,5 @@ int main(int argc, char** argv) {
   if (!options.configDir.empty()) SetConfigDirOverride(options.configDir);
   return RunBridge(options);
 }
+
+int main(int argc, char** argv) { return RunCatchingOutOfMemory("quillon-bridge", &BridgeMain, argc, argv); }

@@ -329,7 +329,9 @@ class QtComboPeer : public QtPeer<CComboPeer> {
   }
   int SetItemTip(int nIndex, const std::string& text) override {
     if (!m_combo || nIndex < 0 || nIndex >= m_combo->count()) return CB_ERR;
-    m_combo->setItemData(nIndex, text.empty() ? QVariant() : QVariant(GbkToQString(text)), Qt::ToolTipRole);
+    // As plain text, whatever it holds: device strings are chosen by whoever made the device.
+    m_combo->setItemData(nIndex, text.empty() ? QVariant() : QVariant(Qt::convertFromPlainText(GbkToQString(text))),
+                         Qt::ToolTipRole);
     return nIndex;
   }
 

@@ -67,6 +67,12 @@ int CDeviceSerial::IsRunning() { return Engine()->IsOpen(); }
 
 int CDeviceSerial::IsPortLost() { return Engine()->IsLost(); }
 
+int CDeviceSerial::GetDriverErrorCounts(SerialErrorCounts* counts) {
+  const std::shared_ptr<CSerialPort> engine = Engine();
+  if (!engine->IsOpen()) return 0;
+  return engine->GetErrorCounts(counts);
+}
+
 int CDeviceSerial::GetPortLostState() { return Engine()->GetLostState(); }
 
 std::string CDeviceSerial::GetOpenErrorCause() {

@@ -68,6 +68,11 @@ class CDeviceSerial : public CDeviceBase {
   // Why the last Start failed, as one line (GBK) for below the open-error
   // message; empty after a Start that worked.
   std::string GetOpenErrorCause();
+  // What the driver lost or damaged since Start (see
+  // CSerialPort::GetErrorCounts): 1 with *counts set, or 0 when the port's
+  // driver keeps no counters or the device is stopped. Any thread; does not
+  // take the device lock. Asks the driver: poll it, never per byte.
+  int GetDriverErrorCounts(SerialErrorCounts* counts);
   // The same failure as the step and error number, for callers that word it
   // themselves (the headless bridge in English).
   SerialOpenError GetOpenError();

@@ -4,6 +4,7 @@
 #include <asm/termbits.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -99,6 +100,18 @@ int OpenConfigured(const std::string& path, const SerialLineSettings& settings,
     return fail(SerialOpenStep::kSettings, code);
   }
   return fd;
+}
+
+// The driver's counters (TIOCGICOUNT); false when it keeps none (a
+// pseudo-terminal: EINVAL or ENOTTY) or the port is gone.
+bool ReadErrorCounters(int fd, SerialErrorCounts* counts) {
+  serial_icounter_struct icount{};
+  if (ioctl(fd, TIOCGICOUNT, &icount) != 0) return false;
+  counts->overrun = static_cast<std::uint32_t>(icount.overrun);
+  counts->bufferOverrun = static_cast<std::uint32_t>(icount.buf_overrun);
+  counts->parity = static_cast<std::uint32_t>(icount.parity);
+  counts->frame = static_cast<std::uint32_t>(icount.frame);
+  return true;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -204,6 +217,11 @@ int CSerialPort::Open(std::string port, std::string baud, std::string parity,
   m_strIdentity = m_reopenRule == SerialReopenRule::kSameDevice ? SerialDeviceIdentity(path) : std::string();
   m_lost.store(0);
   {
+    CLockScope lock(m_handleLock);
+    m_errorsClosed = SerialErrorCounts();
+    m_bErrorCounters = false;
+  }
+  {
     CLockScope write(m_writeLock);
     m_hStopEvent = stop;
     SetPort(fd);
@@ -280,7 +298,28 @@ int CSerialPort::GetPort() {
 
 void CSerialPort::SetPort(int port) {
   CLockScope lock(m_handleLock);
+  FoldErrorCounts();
   m_hPort = port;
+  // The driver counts from when it registered the port, not per open.
+  if (port >= 0 && ReadErrorCounters(port, &m_errorsAtOpen)) m_bErrorCounters = true;
+  m_errorsSeen = m_errorsAtOpen;
+}
+
+// Keeps what the descriptor that goes has counted (as last read, if it can
+// no longer be asked: a port that hung up answers nothing). Under m_handleLock.
+void CSerialPort::FoldErrorCounts() {
+  if (m_hPort < 0) return;
+  ReadErrorCounters(m_hPort, &m_errorsSeen);
+  m_errorsClosed = m_errorsClosed + (m_errorsSeen - m_errorsAtOpen);
+  m_errorsAtOpen = m_errorsSeen = SerialErrorCounts();
+}
+
+int CSerialPort::GetErrorCounts(SerialErrorCounts* counts) {
+  CLockScope lock(m_handleLock);
+  if (m_hPort >= 0) ReadErrorCounters(m_hPort, &m_errorsSeen);
+  if (!m_bErrorCounters || counts == nullptr) return 0;
+  *counts = m_errorsClosed + (m_errorsSeen - m_errorsAtOpen);
+  return 1;
 }
 
 // ---- reader thread ------------------------------------------------------

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "device/lock.h"
+#include "device/serial_errors.h"
 #include "device/port_list.h"
 #include "device/serial_settings.h"
 
@@ -172,6 +173,13 @@ class CSerialPort {
   // the time-out. Uses the context of SetReceiveCallback.
   void SetIdleCallback(IdleCallback fn, int idleMs);
 
+  // Any thread. 1 with *counts set to what the driver counted since Open
+  // (over every reopen after a hang-up) when it keeps error counters (a
+  // UART, a USB adapter); 0 when it keeps none (a pseudo-terminal) or the
+  // engine was never open. Asks the driver: a few times a second at most,
+  // never per byte. Takes the handle lock briefly.
+  int GetErrorCounts(SerialErrorCounts* counts);
+
   // Test hook: how often the reader has returned from its wait.
   std::uint32_t GetReaderWakeups() const;
 
@@ -196,6 +204,7 @@ class CSerialPort {
   int GetPort();
   void SetPort(int port);
   void CloseDescriptors();
+  void FoldErrorCounts();
 
   std::atomic<std::int32_t> m_running{0};
   std::atomic<void*> m_pReceiveContext{nullptr};
@@ -215,6 +224,13 @@ class CSerialPort {
   // Held by Open and Close for their whole extent.
   CLockSection m_threadLock;
   CLockSection m_handleLock;
+  // The driver's error counters, under m_handleLock: the sum over the
+  // descriptors closed since Open, and the current descriptor's counters when
+  // it was opened and when they were last read.
+  SerialErrorCounts m_errorsClosed;
+  SerialErrorCounts m_errorsAtOpen;
+  SerialErrorCounts m_errorsSeen;
+  bool m_bErrorCounters = false;
   std::uint32_t m_eventMask = 0;
   // What Open opened, for the reopen after a hang-up; set before the reader
   // starts and only read by it afterwards.

@@ -386,6 +386,40 @@ TEST(SerialPort, ModemLinesOnADriverWithoutThem) {
   EXPECT_EQ(port.GetRLSD(&state), 0);
   EXPECT_EQ(port.GetRING(&state), 0);
   EXPECT_EQ(state, 7);
+  // Nor error counters: nothing to report, not a report of nothing lost.
+  SerialErrorCounts counts;
+  counts.frame = 9;
+  EXPECT_EQ(port.GetErrorCounts(&counts), 0);
+  EXPECT_EQ(counts.frame, 9u);
+}
+
+// The driver's losses are said when they grow, not per poll: growth within
+// the interval is held back and then said with the totals, counts that stand
+// still are not said again, growth is said at once when the port closes, and
+// the interval holds across the tick's wrap.
+TEST(SerialPort, DriverLossIsSaidWhenItGrowsAtMostOncePerInterval) {
+  CSerialErrorNotice notice(5000);
+  SerialErrorCounts counts;
+  EXPECT_FALSE(notice.Due(counts, 0)) << "nothing lost, nothing said";
+  counts.bufferOverrun = 4000;
+  EXPECT_TRUE(notice.Due(counts, 1000));
+  counts.overrun = 16;
+  EXPECT_FALSE(notice.Due(counts, 2000));
+  EXPECT_FALSE(notice.Due(counts, 5999));
+  EXPECT_TRUE(notice.Due(counts, 6000)) << "the growth held back is said once the interval is over";
+  EXPECT_EQ(counts.Dropped(), 4016u);
+  counts.frame = 2;
+  EXPECT_FALSE(notice.Due(counts, 6500));
+  EXPECT_TRUE(notice.Due(counts, 6501, true)) << "closing: said at once, nothing goes unsaid";
+  EXPECT_FALSE(notice.Due(counts, 60000));
+
+  notice.Reset();
+  counts = SerialErrorCounts();
+  counts.parity = 1;
+  EXPECT_TRUE(notice.Due(counts, 0xFFFFF000u));
+  counts.frame = 1;
+  EXPECT_FALSE(notice.Due(counts, 0x00000100u)) << "4352 ms after, across the wrap";
+  EXPECT_TRUE(notice.Due(counts, 0x00000400u));
 }
 
 // The idle time-out runs once per quiet spell that follows a block: not

@@ -31,6 +31,7 @@
 #include "platform/message_box.h"
 #include "platform/process_start.h"
 #include "platform/text.h"
+#include "platform/tick_count.h"
 
 namespace {
 
@@ -288,17 +289,44 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
   return true;
 }
 
+// What the port's driver lost or damaged, looked at once a second while the
+// bridge waits: said when it grows, and added to the statistics. Main thread.
+struct DriverLossReport {
+  CSerialErrorNotice notice{5000};
+  bool counted = false;  // the driver keeps counters (a pty does not)
+  SerialErrorCounts counts;
+};
+
+// last: before the port closes, so that no growth goes unsaid.
+void CheckDriverLoss(const std::string& port, CQuillonDoc& doc, DriverLossReport* loss, bool last = false) {
+  SerialErrorCounts counts;
+  loss->counted = doc.m_device.GetDriverErrorCounts(&counts) != 0;
+  if (!loss->counted) return;
+  loss->counts = counts;
+  if (!loss->notice.Due(counts, GetTickCount(), last)) return;
+  std::fprintf(stderr,
+               Tr("quillon-bridge: serial port %s: the driver dropped %u bytes so far (%u overrun in the UART, "
+                  "%u with the kernel's buffer full: the bridge did not keep up); %u parity errors, %u framing "
+                  "errors\n"),
+               port.c_str(), counts.Dropped(), counts.overrun, counts.bufferOverrun, counts.parity, counts.frame);
+  std::fflush(stderr);
+}
+
 // The counters under the names the statistics list gives them. The port
 // name and address are printed as given (the command line's own encoding).
-void PrintStats(const CQuillonDoc& doc, const std::string& port, unsigned localPort) {
+void PrintStats(const CQuillonDoc& doc, const std::string& port, unsigned localPort, const DriverLossReport& loss) {
   const auto count = [](std::uint64_t n) { return static_cast<unsigned long long>(n); };
-  std::fputs(StrFormat(Tr("port %s  received %llu bytes  local port %u  target port %u  target IP %s  "
-                          "frames sent %llu  frames not sent %llu\n"),
-                       port.c_str(), count(doc.GetBytesReceived()), localPort,
-                       static_cast<unsigned>(doc.GetTargetPort()), doc.GetTargetIp().c_str(),
-                       count(doc.GetFramesSent()), count(doc.GetFramesFailed()))
-                 .c_str(),
-             stdout);
+  std::string line = StrFormat(Tr("port %s  received %llu bytes  local port %u  target port %u  target IP %s  "
+                                  "frames sent %llu  frames not sent %llu\n"),
+                               port.c_str(), count(doc.GetBytesReceived()), localPort,
+                               static_cast<unsigned>(doc.GetTargetPort()), doc.GetTargetIp().c_str(),
+                               count(doc.GetFramesSent()), count(doc.GetFramesFailed()));
+  if (loss.counted && !line.empty() && line.back() == '\n') {
+    line.pop_back();
+    line += StrFormat(Tr("  dropped by the driver %u bytes  parity errors %u  framing errors %u\n"),
+                      loss.counts.Dropped(), loss.counts.parity, loss.counts.frame);
+  }
+  std::fputs(line.c_str(), stdout);
   FlushStandardOutput();
 }
 
@@ -426,8 +454,9 @@ sigset_t WaitedSignals() {
 }
 
 // Waits for a stop signal (blocked in every thread), printing the
-// statistics every statsSeconds seconds and how sends fare meanwhile.
-void WaitForStopSignal(const Options& options, const CQuillonDoc& doc, unsigned localPort) {
+// statistics every statsSeconds seconds and how sends fare meanwhile, and,
+// when the driver keeps error counters, looking at them once a second.
+void WaitForStopSignal(const Options& options, CQuillonDoc& doc, unsigned localPort, DriverLossReport* loss) {
   const sigset_t waited = WaitedSignals();
   SendFailureReporter sends(doc, StrFormat("%s:%u", options.targetIp.c_str(),
                                            static_cast<unsigned>(options.targetPort)));
@@ -441,6 +470,8 @@ void WaitForStopSignal(const Options& options, const CQuillonDoc& doc, unsigned 
     if (options.statsSeconds > 0) wait = std::max(0L, static_cast<long>(statsDue.tv_sec - now.tv_sec));
     const long summary = sends.SecondsToSummary();
     if (summary >= 0 && (wait < 0 || summary < wait)) wait = summary;
+    CheckDriverLoss(options.port, doc, loss);
+    if (loss->counted && (wait < 0 || wait > 1)) wait = 1;
     int received;
     if (wait >= 0) {
       timespec period {static_cast<time_t>(wait), wait == 0 ? 1000000L : 0L};
@@ -452,7 +483,7 @@ void WaitForStopSignal(const Options& options, const CQuillonDoc& doc, unsigned 
     sends.Check();
     clock_gettime(CLOCK_MONOTONIC, &now);
     if (options.statsSeconds > 0 && now.tv_sec >= statsDue.tv_sec) {
-      PrintStats(doc, options.port, localPort);
+      PrintStats(doc, options.port, localPort, *loss);
       statsDue.tv_sec = now.tv_sec + options.statsSeconds;
     }
   }
@@ -500,11 +531,13 @@ int RunBridge(const Options& options) {
               options.port.c_str(), options.targetIp.c_str(), static_cast<unsigned>(options.targetPort),
               options.frameSize, localPort);
   FlushStandardOutput();
-  WaitForStopSignal(options, doc, localPort);
+  DriverLossReport loss;
+  WaitForStopSignal(options, doc, localPort, &loss);
+  CheckDriverLoss(options.port, doc, &loss, true);
   // The reader is joined: no report comes any more, and with --flush-idle the
   // partial frame has left.
   doc.CloseSerial();
-  if (options.statsSeconds > 0) PrintStats(doc, options.port, localPort);
+  if (options.statsSeconds > 0) PrintStats(doc, options.port, localPort, loss);
   return report.hungUp.load() ? kExitHangup : kExitOk;  // ~CQuillonDoc: sink cleared, device stopped, then the socket
 }
 

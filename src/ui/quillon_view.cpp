@@ -146,7 +146,7 @@ void CQuillonView::OnConnectSerial() {
 
   KillTimer(DISPLAY_TIMER);
   doc->CloseSerial();
-  ShowStatusMessage(StatusMessage(0, SendErrorCause()));
+  ShowStatusMessage(StatusMessage(0, SendErrorCause(), SerialErrorCounts()));
   doc->EmptyDisplayText();  // what arrived since the last refresh is dropped
   SetDlgItemText(IDC_CONNECT_SERIAL, kConnect);
   EnableSerialSettings(true);
@@ -298,7 +298,11 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   // A connected port that hung up reads "断开" until it is open again.
   const int lostState = fresh ? 0 : doc->m_device.GetPortLostState();
   m_serialStats.SetString("当前状态", lostState != 0 ? kStateLost : SerialStateText());
-  ShowStatusMessage(StatusMessage(lostState, sendError));
+  // What the driver dropped or received damaged since the port was
+  // connected: asked of the driver here, twice a second, never per byte.
+  SerialErrorCounts driverErrors;
+  if (fresh || doc->m_device.GetDriverErrorCounts(&driverErrors) != 1) driverErrors = SerialErrorCounts();
+  ShowStatusMessage(StatusMessage(lostState, sendError, driverErrors));
 
   // The network rows say what is in use: the target only while the port is
   // started, and "发送失败" while its sends fail.
@@ -331,11 +335,16 @@ std::string CQuillonView::SendErrorCause() const {
 }
 
 // A lost serial port matters most: nothing reaches the network without it.
-std::string CQuillonView::StatusMessage(int nLostState, const std::string& sendError) const {
+std::string CQuillonView::StatusMessage(int nLostState, const std::string& sendError,
+                                        const SerialErrorCounts& driverErrors) const {
   if (nLostState == SERIAL_PORT_GONE) return kPortGoneMessage;
   if (nLostState == SERIAL_PORT_OTHER_DEVICE) return kOtherDeviceMessage;
   if (nLostState != 0) return kPortLostMessage;
   if (!sendError.empty()) return kSendFailedMessage + sendError;
+  if (driverErrors.Dropped() != 0 || driverErrors.parity != 0 || driverErrors.frame != 0) {
+    return StrFormat("串口驱动丢失 %u 字节（接收溢出），校验错 %u，帧错 %u", driverErrors.Dropped(),
+                     driverErrors.parity, driverErrors.frame);
+  }
   return kReadyMessage;
 }
 

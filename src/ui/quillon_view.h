@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "device/serial_errors.h"
 #include "params/parameters.h"
 #include "platform/window/controls.h"
 #include "platform/window/frame.h"
@@ -132,9 +133,12 @@ class CQuillonView : public CFormView {
   // The selected port list item: "COMn" or a device path.
   std::string SelectedPortName() const;
   // The status bar's message pane: the lost-port notice, else the network
-  // send failure with its cause, else "就绪"; set only when it changes.
-  // nLostState: the serial port's lost state (0 while it is not lost).
-  std::string StatusMessage(int nLostState, const std::string& sendError) const;
+  // send failure with its cause, else what the serial driver dropped or
+  // received damaged since the port was connected, else "就绪"; set only
+  // when it changes. nLostState: the serial port's lost state (0 while it
+  // is not lost).
+  std::string StatusMessage(int nLostState, const std::string& sendError,
+                            const SerialErrorCounts& driverErrors) const;
   void ShowStatusMessage(const std::string& text);
   // The receive pane's text into m_strReceived: the part of the exchange
   // that the serial and forwarding buttons keep (a new document shows it).

@@ -595,6 +595,22 @@ int CSerialPort::GetRING(int* state) { return GetLine(TIOCM_RNG, state); }
 
 // ---- the cause of a failed open ------------------------------------------
 
+bool ReadDeviceAccess(const std::string& path, DeviceAccess* access) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return false;
+  const group* grp = getgrgid(st.st_gid);
+  access->group = grp != nullptr ? grp->gr_name : StrFormat("%u", static_cast<unsigned>(st.st_gid));
+  const passwd* owner = getpwuid(st.st_uid);
+  access->owner = owner != nullptr ? owner->pw_name : StrFormat("%u", static_cast<unsigned>(st.st_uid));
+  access->mode = static_cast<unsigned>(st.st_mode & 07777);
+  bool inGroup = getegid() == st.st_gid;
+  gid_t groups[256];
+  const int count = getgroups(256, groups);
+  for (int i = 0; i < count && !inGroup; ++i) inGroup = groups[i] == st.st_gid;
+  access->groupWouldHelp = (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP) && !inGroup;
+  return true;
+}
+
 std::string DescribeSerialOpenError(const SerialOpenError& error) {
   const char* path = error.path.c_str();
   // A file that is no terminal fails wherever the first terminal request is.
@@ -621,22 +637,14 @@ std::string DescribeSerialOpenError(const SerialOpenError& error) {
           // The cure depends on who may use the device: joining its group
           // helps only when that group may read and write it; a device only
           // its owner may use needs the owner or an administrator.
-          struct stat st {};
-          if (stat(path, &st) != 0) return StrFormat("原因：没有打开 %s 的权限", path);
-          const group* grp = getgrgid(st.st_gid);
-          const std::string groupName = grp != nullptr ? grp->gr_name : StrFormat("%u", static_cast<unsigned>(st.st_gid));
-          bool inGroup = getegid() == st.st_gid;
-          gid_t groups[256];
-          const int count = getgroups(256, groups);
-          for (int i = 0; i < count && !inGroup; ++i) inGroup = groups[i] == st.st_gid;
-          if ((st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP) && !inGroup) {
+          DeviceAccess access;
+          if (!ReadDeviceAccess(error.path, &access)) return StrFormat("原因：没有打开 %s 的权限", path);
+          if (access.groupWouldHelp) {
             return StrFormat("原因：没有打开 %s 的权限（请把当前用户加入 %s 组：sudo adduser $USER %s，然后重新登录）",
-                             path, groupName.c_str(), groupName.c_str());
+                             path, access.group.c_str(), access.group.c_str());
           }
-          const passwd* owner = getpwuid(st.st_uid);
-          const std::string ownerName = owner != nullptr ? owner->pw_name : StrFormat("%u", static_cast<unsigned>(st.st_uid));
           return StrFormat("原因：没有打开 %s 的权限（该设备属于用户 %s、%s 组，权限 %04o，当前用户不能读写；请设备的所有者或管理员授权）",
-                           path, ownerName.c_str(), groupName.c_str(), static_cast<unsigned>(st.st_mode & 07777));
+                           path, access.owner.c_str(), access.group.c_str(), access.mode);
         }
         case EBUSY:
         case EWOULDBLOCK:

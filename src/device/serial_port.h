@@ -84,6 +84,17 @@ struct SerialOpenError {
 // settings the driver refuses, or the system's own text. Empty for kNone.
 std::string DescribeSerialOpenError(const SerialOpenError& error);
 
+// Who may open a device: its owner, group and mode, and whether joining its
+// group would let this user in (the group may read and write it and the user
+// is not in it yet). false when the path cannot be examined. Any thread.
+struct DeviceAccess {
+  std::string owner;
+  std::string group;
+  unsigned mode = 0;
+  bool groupWouldHelp = false;
+};
+bool ReadDeviceAccess(const std::string& path, DeviceAccess* access);
+
 // Event mask bits of Open. EV_RXCHAR makes the reader read; the line bits
 // choose which of OnCTS, OnDSR, OnRING and OnRLSD run after each wake-up.
 // The kernel does not wake a waiter when a modem line changes, so the hooks

@@ -1,9 +1,7 @@
 #include "bridge/headless/bridge_texts.h"
 
 #include <libintl.h>
-#include <grp.h>
 #include <locale.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,21 +29,16 @@ std::string ExecutableFolder(const char* argv0) {
   return slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
 }
 
-// Who may open a device: joining its group helps only where the group may
-// read and write it.
+// Who may open a device, as the window's cause says it.
 std::string OwnerAdvice(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return std::string();
-  const passwd* owner = getpwuid(st.st_uid);
-  const group* grp = getgrgid(st.st_gid);
-  const std::string ownerName = owner != nullptr ? owner->pw_name : std::to_string(st.st_uid);
-  const std::string groupName = grp != nullptr ? grp->gr_name : std::to_string(st.st_gid);
-  if ((st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP) && st.st_gid != 0) {
-    return StrFormat(" (its group %s may: sudo adduser $USER %s, then log in again)", groupName.c_str(),
-                     groupName.c_str());
+  DeviceAccess access;
+  if (!ReadDeviceAccess(path, &access)) return std::string();
+  if (access.groupWouldHelp) {
+    return StrFormat(" (its group %s may: sudo adduser $USER %s, then log in again)", access.group.c_str(),
+                     access.group.c_str());
   }
-  return StrFormat(" (owner %s, group %s, mode %04o: only its owner may)", ownerName.c_str(), groupName.c_str(),
-                   static_cast<unsigned>(st.st_mode & 07777));
+  return StrFormat(" (owner %s, group %s, mode %04o: only its owner or an administrator can grant access)",
+                   access.owner.c_str(), access.group.c_str(), access.mode);
 }
 
 }  // namespace

@@ -487,6 +487,7 @@ int main(int argc, char** argv) {
       view->GetDlgItemAs<CButton>(IDC_START_PORT)->Click();
       view->GetDlgItemAs<CComboBox>(IDC_FRAME_SIZE)->SetCurSel(1);  // 256
       view->GetDlgItemAs<CButton>(IDC_START_PORT)->Click();
+      view->GetDlgItemAs<CButton>(IDC_SEND_DATA)->Click();  // closing the port stopped forwarding
       const char flood = 'f';
       if (write(commandPipe[1], &flood, 1) != 1) status = 1;
       measure("flood (as fast as the pty takes bytes, 256-byte frames)", 1500, seconds * 1000, "as fast as it can");

@@ -25,48 +25,11 @@ bool ParseAddress(const char* text, in_addr_t* address) {
   return true;
 }
 
-struct SendErrorText {
-  int code;
-  const char* gbk;
-  const char* english;
-};
-
-// Every send failure a user can meet, worded once for both audiences.
-constexpr SendErrorText kSendErrors[] = {
-    {EACCES, "发送被拒绝（防火墙规则或广播权限）", "permission denied (a firewall rule, or broadcast not allowed)"},
-    {EPERM, "发送被防火墙拒绝", "refused by a firewall rule"},
-    {ENETUNREACH, "没有到目标的路由", "no route to the target network"},
-    {EHOSTUNREACH, "目标主机不可达", "target host unreachable"},
-    {ENETDOWN, "网络已断开", "the network is down"},
-    {EMSGSIZE, "数据报过长", "message too long"},
-    {ENOBUFS, "发送缓冲区已满", "no buffer space (the interface is congested)"},
-    {EAGAIN, "发送缓冲区已满", "no buffer space (the interface is congested)"},
-    {EBADF, "网络端口未打开", "the network port is not open"},
-    {EDESTADDRREQ, "目标地址无效", "invalid target address"},
-    {EADDRNOTAVAIL, "本机没有可用的地址", "no usable local address"},
-    {ECONNREFUSED, "目标端口拒绝接收", "the target refused the datagram"},
-    {EINVAL, "发送参数无效", "invalid send"},
-};
-
-const SendErrorText* FindSendError(int code) {
-  for (const SendErrorText& text : kSendErrors) {
-    if (text.code == code) return &text;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
-std::string DescribeSendError(int code) {
+std::string DescribeSendError(int code, Wording wording) {
   if (code == 0) return std::string();
-  const SendErrorText* text = FindSendError(code);
-  return text != nullptr ? std::string(text->gbk) : StrFormat("%s", std::strerror(code));
-}
-
-std::string DescribeSendErrorInEnglish(int code) {
-  if (code == 0) return std::string();
-  const SendErrorText* text = FindSendError(code);
-  return text != nullptr ? std::string(text->english) : std::string(std::strerror(code));
+  return DescribeCause(SysError{SysStep::kSend, code}, CauseSubject(), wording);
 }
 
 CUdpSocket::CUdpSocket() : m_hSocket(kInvalidSocket) {
@@ -250,21 +213,17 @@ std::uint16_t CUdpPort::GetBoundPort() const {
   return ntohs(local.sin_port);
 }
 
+SysError CUdpPort::GetBindError() const {
+  return m_socket.m_nLastError == 0 ? SysError() : SysError{SysStep::kBind, m_socket.m_nLastError};
+}
+
+std::string CUdpPort::DescribeBindError(Wording wording) const {
+  return DescribeCause(GetBindError(), CauseSubject{std::to_string(m_nLocalPort), m_strBindAddress}, wording);
+}
+
 std::string CUdpPort::GetBindErrorCause() const {
-  switch (m_socket.m_nLastError) {
-    case 0:
-      return std::string();
-    case EADDRINUSE:
-      return StrFormat("原因：本地端口 %u 已被其他程序占用", static_cast<unsigned>(m_nLocalPort));
-    case EACCES:
-    case EPERM:
-      return StrFormat("原因：没有绑定本地端口 %u 的权限（1024 以下的端口只有特权程序可用）",
-                       static_cast<unsigned>(m_nLocalPort));
-    case EADDRNOTAVAIL:
-      return StrFormat("原因：本机没有地址 %s", m_strBindAddress.c_str());
-    default:
-      return StrFormat("原因：%s", std::strerror(m_socket.m_nLastError));
-  }
+  const std::string cause = DescribeBindError(Wording::kChinese);
+  return cause.empty() ? cause : "原因：" + cause;
 }
 
 int CUdpPort::SendTo(const void* data, int length, const char* targetAddress,

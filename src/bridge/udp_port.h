@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/sys_error.h"
+
 // Owns the socket descriptor and the destination address of the last send.
 class CUdpSocket {
  public:
@@ -80,8 +82,7 @@ class CUdpSocket {
 // Why sends fail, in a few words: Chinese (GBK) for the window, English for
 // the terminal. code is a system error number from m_nLastSendError; 0 gives
 // an empty text. Any thread.
-std::string DescribeSendError(int code);
-std::string DescribeSendErrorInEnglish(int code);
+std::string DescribeSendError(int code, Wording wording = Wording::kChinese);
 
 // The document's sender: the socket plus the settings of the last Create and
 // Bind. One instance lives inside the document for the whole process.
@@ -103,6 +104,9 @@ class CUdpPort {
   // error message: the port in use, a port below 1024 without the right to
   // it, or the system's own text. Empty when nothing failed.
   std::string GetBindErrorCause() const;
+  // The same failure as a result, and its words without the heading.
+  SysError GetBindError() const;
+  std::string DescribeBindError(Wording wording) const;
 
   // Closes the socket (10 ms pause); the local port is free on return.
   void Close();

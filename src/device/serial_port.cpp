@@ -611,67 +611,28 @@ bool ReadDeviceAccess(const std::string& path, DeviceAccess* access) {
   return true;
 }
 
-std::string DescribeSerialOpenError(const SerialOpenError& error) {
-  const char* path = error.path.c_str();
-  // A file that is no terminal fails wherever the first terminal request is.
-  if (error.code == ENOTTY) return StrFormat("原因：%s 不是串口设备", path);
-  // Shortages are the system's, not the port's, at whatever step.
-  if (error.code == EMFILE) return "原因：本程序打开的文件数已达上限（ulimit -n）";
-  if (error.code == ENFILE) return "原因：系统打开的文件数已达上限";
-  switch (error.step) {
-    case SerialOpenStep::kNone:
-      return std::string();
-    case SerialOpenStep::kName:
-      return StrFormat("原因：端口 %s 没有对应的设备（可在 ports.ini 的 [Ports] 中指定）", path);
-    case SerialOpenStep::kSettingsText:
-      return "原因：串口参数无效";
-    case SerialOpenStep::kOpen:
-    case SerialOpenStep::kLock:
-      switch (error.code) {
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-          return StrFormat("原因：设备 %s 不存在（适配器是否已插好？）", path);
-        case EACCES:
-        case EPERM: {
-          // The cure depends on who may use the device: joining its group
-          // helps only when that group may read and write it; a device only
-          // its owner may use needs the owner or an administrator.
-          DeviceAccess access;
-          if (!ReadDeviceAccess(error.path, &access)) return StrFormat("原因：没有打开 %s 的权限", path);
-          if (access.groupWouldHelp) {
-            return StrFormat("原因：没有打开 %s 的权限（请把当前用户加入 %s 组：sudo adduser $USER %s，然后重新登录）",
-                             path, access.group.c_str(), access.group.c_str());
-          }
-          return StrFormat("原因：没有打开 %s 的权限（该设备属于用户 %s、%s 组，权限 %04o，当前用户不能读写；请设备的所有者或管理员授权）",
-                           path, access.owner.c_str(), access.group.c_str(), access.mode);
-        }
-        case EBUSY:
-        case EWOULDBLOCK:
-          return StrFormat("原因：%s 正被其他程序使用", path);
-        default:
-          break;
-      }
-      break;
-    case SerialOpenStep::kSettings:
-      if (error.code == EINVAL) return StrFormat("原因：%s 不接受这些串口参数（波特率等）", path);
-      break;
-    case SerialOpenStep::kReader:
-      return StrFormat("原因：无法启动读取线程（%s）", std::strerror(error.code));
-    case SerialOpenStep::kPortsFile:
-      switch (error.code) {
-        case EACCES:
-        case EPERM:
-          return StrFormat("原因：没有读取 %s 的权限", path);
-        case EINVAL:
-          return StrFormat("原因：%s 不是普通文件", path);
-        case EFBIG:
-          return StrFormat("原因：%s 大于 1 MiB，不予读取", path);
-        default:
-          return StrFormat("原因：无法读取 %s：%s", path, std::strerror(error.code));
-      }
-    case SerialOpenStep::kPortsEntry:
-      return StrFormat("原因：%s 中为该端口指定的设备路径无效（须为以 / 开头的完整路径）", path);
+std::string DescribeSerialOpenError(const SerialOpenError& error, Wording wording) {
+  const SysError cause{error.step, error.code};
+  if (!cause.Failed()) return std::string();
+  const bool chinese = wording == Wording::kChinese;
+  std::string words = DescribeCause(cause, CauseSubject{error.path, std::string()}, wording);
+  const bool opening = error.step == SerialOpenStep::kOpen || error.step == SerialOpenStep::kLock;
+  DeviceAccess access;
+  if (opening && (error.code == EACCES || error.code == EPERM) && ReadDeviceAccess(error.path, &access)) {
+    // The cure depends on who may use the device: joining its group helps
+    // only when that group may read and write it; a device only its owner
+    // may use needs the owner or an administrator.
+    if (access.groupWouldHelp) {
+      words += chinese ? StrFormat("（请把当前用户加入 %s 组：sudo adduser $USER %s，然后重新登录）",
+                                   access.group.c_str(), access.group.c_str())
+                       : StrFormat(" (its group %s may: sudo adduser $USER %s, then log in again)",
+                                   access.group.c_str(), access.group.c_str());
+    } else {
+      words += chinese ? StrFormat("（该设备属于用户 %s、%s 组，权限 %04o，当前用户不能读写；请设备的所有者或管理员授权）",
+                                   access.owner.c_str(), access.group.c_str(), access.mode)
+                       : StrFormat(" (owner %s, group %s, mode %04o: only its owner or an administrator can grant access)",
+                                   access.owner.c_str(), access.group.c_str(), access.mode);
+    }
   }
-  return StrFormat("原因：%s：%s", path, std::strerror(error.code));
+  return chinese ? "原因：" + words : words;
 }

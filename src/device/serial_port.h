@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/sys_error.h"
 #include "device/lock.h"
 #include "device/serial_errors.h"
 #include "device/port_list.h"
@@ -66,23 +67,26 @@ constexpr int SERIAL_PORT_GONE = 2;
 // one and is left alone. Reported once per appearance.
 constexpr int SERIAL_PORT_OTHER_DEVICE = 3;
 
-// Why an Open failed: the step and the operating system's error number there,
-// and the device path it was tried on. Turn it into words with
-// DescribeSerialOpenError (the one place that knows the error numbers).
+// Why an Open failed: the step and the error number there (the platform's
+// one vocabulary, platform/sys_error.h), and the device path it was tried on.
 // kPortsFile and kPortsEntry: ports.ini could not be read, or its entry for
 // the name is no whole absolute path; path is then ports.ini's path.
-enum class SerialOpenStep { kNone, kName, kSettingsText, kOpen, kLock, kSettings, kReader, kPortsFile, kPortsEntry };
+using SerialOpenStep = SysStep;
 struct SerialOpenError {
   SerialOpenStep step = SerialOpenStep::kNone;
   int code = 0;
   std::string path;
 };
 
-// The cause in one line (GBK), for the second line of the open-error message:
-// a missing device, permission denied (joining the device's group when that
-// group may use it, else who owns the device), a port that another program holds,
-// settings the driver refuses, or the system's own text. Empty for kNone.
-std::string DescribeSerialOpenError(const SerialOpenError& error);
+// The cause in one line, for the second line of the open-error message: a
+// missing device, permission denied (joining the device's group when that
+// group may use it, else who owns the device), a port that another program
+// holds, settings the driver refuses, or the system's own text. Chinese
+// (GBK) starts with "原因："; English has no heading. Empty for kNone.
+std::string DescribeSerialOpenError(const SerialOpenError& error, Wording wording = Wording::kChinese);
+
+// The first line of every open-error message, the window's and the bridge's.
+inline constexpr char kSerialOpenHeadline[] = "串口打开错误 请查看该串口是否已被其他应用程序同时打开";
 
 // Who may open a device: its owner, group and mode, and whether joining its
 // group would let this user in (the group may read and write it and the user

@@ -28,7 +28,6 @@ const char* const kStateClosed = "关闭";
 const char* const kStateLost = "断开";
 const char* const kStateSendFailing = "发送失败";
 
-const char* const kSerialOpenError = "串口打开错误 请查看该串口是否已被其他应用程序同时打开";
 // The status bar's message pane while a connected port has hung up, and
 // once it is open again.
 const char* const kPortLostMessage = "串口已断开，等待重新连接…";
@@ -139,7 +138,7 @@ void CQuillonView::OnConnectSerial() {
       EnableSerialSettings(false);
       EnableControl(IDC_COMMAND_SETTINGS, true);
     } else {
-      AfxMessageBox(kSerialOpenError, doc->m_device.GetOpenErrorCause());
+      AfxMessageBox(kSerialOpenHeadline, doc->m_device.GetOpenErrorCause());
     }
     return;
   }

@@ -208,7 +208,7 @@ TEST(UdpPort, BroadcastTargetsDeliverAndFailedSendsKeepTheirCause) {
 
   EXPECT_EQ(udp.SendTo(frames.data(), 128, "255.255.255.255", port), -1);
   EXPECT_EQ(udp.m_socket.m_nLastSendError, ENETUNREACH);
-  EXPECT_EQ(DescribeSendErrorInEnglish(ENETUNREACH), "no route to the target network");
+  EXPECT_EQ(DescribeSendError(ENETUNREACH, Wording::kEnglish), "no route to the target network");
   EXPECT_EQ(udp.SendFrames(frames.data(), 128, 3, "255.255.255.255", port), 0);
   EXPECT_EQ(udp.m_socket.m_nLastSendError, ENETUNREACH);
   CUdpPort closed;

@@ -29,18 +29,6 @@ std::string ExecutableFolder(const char* argv0) {
   return slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
 }
 
-// Who may open a device, as the window's cause says it.
-std::string OwnerAdvice(const std::string& path) {
-  DeviceAccess access;
-  if (!ReadDeviceAccess(path, &access)) return std::string();
-  if (access.groupWouldHelp) {
-    return StrFormat(" (its group %s may: sudo adduser $USER %s, then log in again)", access.group.c_str(),
-                     access.group.c_str());
-  }
-  return StrFormat(" (owner %s, group %s, mode %04o: only its owner or an administrator can grant access)",
-                   access.owner.c_str(), access.group.c_str(), access.mode);
-}
-
 }  // namespace
 
 void InitBridgeTexts(const char* argv0) {
@@ -62,47 +50,22 @@ bool ChineseMessages() {
 
 std::string FromGbk(const std::string& gbk) { return GbkToUtf8(gbk); }
 
-std::string DescribeOpenFailure(const SerialOpenError& error, const std::string& gbkCause) {
+namespace {
+Wording BridgeWording() { return ChineseMessages() ? Wording::kChinese : Wording::kEnglish; }
+}  // namespace
+
+std::string DescribeOpenFailure(const SerialOpenError& error) {
   if (ChineseMessages()) {
-    return FromGbk("串口打开错误 请查看该串口是否已被其他应用程序同时打开  " + gbkCause);
+    return FromGbk(std::string(kSerialOpenHeadline) + "  " + DescribeSerialOpenError(error, Wording::kChinese));
   }
-  const char* path = error.path.c_str();
-  std::string cause;
-  if (error.code == ENOTTY) {
-    cause = StrFormat("%s is not a serial device", path);
-  } else if (error.step == SerialOpenStep::kName) {
-    cause = StrFormat("no device for port %s (map it in the [Ports] section of ports.ini)", path);
-  } else if (error.step == SerialOpenStep::kSettingsText) {
-    cause = "invalid line settings";
-  } else if (error.step == SerialOpenStep::kSettings && error.code == EINVAL) {
-    cause = StrFormat("%s refuses these line settings (baud rate or format)", path);
-  } else if (error.code == ENOENT || error.code == ENODEV || error.code == ENXIO) {
-    cause = StrFormat("%s does not exist (is the adapter plugged in?)", path);
-  } else if (error.code == EACCES || error.code == EPERM) {
-    cause = StrFormat("no permission to open %s%s", path, OwnerAdvice(error.path).c_str());
-  } else if (error.code == EBUSY || error.code == EWOULDBLOCK) {
-    cause = StrFormat("%s is in use by another program", path);
-  } else {
-    cause = StrFormat("%s: %s", path, std::strerror(error.code));
-  }
-  return "cannot open the serial port: " + cause;
+  return "cannot open the serial port: " + DescribeSerialOpenError(error, Wording::kEnglish);
 }
 
-std::string DescribeBindFailure(int code, unsigned port, const std::string& gbkMessage,
-                                const std::string& gbkCause) {
-  if (ChineseMessages()) return FromGbk(gbkMessage + "  " + gbkCause);
-  std::string cause;
-  if (code == EADDRINUSE) {
-    cause = "in use by another program";
-  } else if (code == EACCES || code == EPERM) {
-    cause = "ports below 1024 need privileges";
-  } else {
-    cause = std::strerror(code);
-  }
-  return StrFormat("cannot bind local port %u: %s", port, cause.c_str());
+std::string DescribeBindFailure(const CUdpPort& udp, unsigned port, const std::string& gbkMessage) {
+  if (ChineseMessages()) return FromGbk(gbkMessage + "  " + udp.GetBindErrorCause());
+  return StrFormat("cannot bind local port %u: %s", port, udp.DescribeBindError(Wording::kEnglish).c_str());
 }
 
 std::string DescribeSendFailure(int code) {
-  if (ChineseMessages()) return FromGbk(DescribeSendError(code));
-  return DescribeSendErrorInEnglish(code);
+  return FromGbk(DescribeSendError(code, BridgeWording()));
 }

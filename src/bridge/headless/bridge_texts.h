@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "bridge/udp_port.h"
 #include "device/serial_port.h"
 
 // Takes the user's locale and binds the catalogue. First thing in main.
@@ -26,9 +27,8 @@ bool ChineseMessages();
 std::string FromGbk(const std::string& gbk);
 
 // Why the serial port did not open, one line without the program's name.
-std::string DescribeOpenFailure(const SerialOpenError& error, const std::string& gbkCause);
-// Why the local port could not be bound (code: the system's error number).
-std::string DescribeBindFailure(int code, unsigned port, const std::string& gbkMessage,
-                                const std::string& gbkCause);
-// Why sends fail, in a few words.
+std::string DescribeOpenFailure(const SerialOpenError& error);
+// Why the local port could not be bound; gbkMessage is the window's message.
+std::string DescribeBindFailure(const CUdpPort& udp, unsigned port, const std::string& gbkMessage);
+// Why sends fail, in a few words (code: the system's error number).
 std::string DescribeSendFailure(int code);

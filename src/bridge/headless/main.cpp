@@ -503,22 +503,19 @@ int RunBridge(const Options& options) {
   doc.SetSendStateListener(&OnSendState, &report);
   if (!doc.OpenSerial(
           SerialStartParameters(options.port, options.baud, options.parity, options.dataBits, options.stopBits))) {
-    PrintLine(stderr, DescribeOpenFailure(doc.m_device.GetOpenError(), doc.m_device.GetOpenErrorCause()));
+    PrintLine(stderr, DescribeOpenFailure(doc.m_device.GetOpenError()));
     return kExitFailed;
   }
 
   doc.SetNetworkSettings(options.localPort, options.targetIp, options.targetPort, options.frameSize);
   // The document shows its bind message through the message box; here it
   // becomes one line in the user's language.
-  std::string boxText, boxCause;
-  const MessageBoxHandler previous = SetMessageBoxHandler([&](const std::string& text) {
-    boxText = text;
-    boxCause = MessageBoxCause();
-  });
+  std::string boxText;
+  const MessageBoxHandler previous = SetMessageBoxHandler([&](const std::string& text) { boxText = text; });
   const bool bound = doc.OpenNetPort(doc.m_udp) == 1;
   SetMessageBoxHandler(previous);
   if (!bound) {
-    PrintLine(stderr, DescribeBindFailure(doc.m_udp.m_socket.m_nLastError, options.localPort, boxText, boxCause));
+    PrintLine(stderr, DescribeBindFailure(doc.m_udp, options.localPort, boxText));
     return kExitFailed;
   }
   const unsigned localPort = doc.m_udp.GetBoundPort();

@@ -53,7 +53,7 @@
 #include <vector>
 
 #include "bridge/bridge_process.h"
-#include "bridge/udp_segment.h"
+#include "platform/posix/udp_segment.h"
 #include "support/pty_pair.h"
 #include "support/udp_receiver.h"
 

@@ -1,7 +1,5 @@
 #include "bridge/quillon_doc.h"
 
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -168,7 +166,7 @@ void CQuillonDoc::SendBatch() {
   {
     std::lock_guard<std::mutex> net(m_netLock);
     sent = m_udp.SendFrames(m_batch, size, frames, m_strTargetIp.c_str(), m_nTargetPort);
-    error = m_udp.m_socket.m_nLastSendError;
+    error = m_udp.GetLastSendError();
   }
   CountSent(frames, sent, error);
 }
@@ -240,7 +238,7 @@ void CQuillonDoc::OnSerialIdle() {
     // (or never set) the bytes wait for the discard at 1024 as always.
     if (fill >= m_nFrameSize.load(kRelaxed)) return;
     sent = m_udp.SendTo(m_frame, fill, m_strTargetIp.c_str(), m_nTargetPort) == fill ? 1 : 0;
-    error = m_udp.m_socket.m_nLastSendError;
+    error = m_udp.GetLastSendError();
   }
   CountSent(1, sent, error);
   DiscardFrame();
@@ -255,7 +253,7 @@ int CQuillonDoc::OpenNetPort(CUdpPort& udp, const char* bindAddress) {
     // socket or through the new, bound one, never through a descriptor that
     // was just closed (and maybe reused) or not yet bound.
     std::lock_guard<std::mutex> net(m_netLock);
-    bound = udp.Create(SOCK_DGRAM, bindAddress) == 1 && BindNetPort(udp, bindAddress) == 1;
+    bound = udp.Create(SOCKET_TYPE_DATAGRAM, bindAddress) == 1 && BindNetPort(udp, bindAddress) == 1;
   }
   if (!bound) {
     AfxMessageBox("网络端口绑定失败，请更换端口号！", udp.GetBindErrorCause());

@@ -1,8 +1,8 @@
 #include "platform/message_box.h"
 
-#include <cstdio>
 #include <mutex>
 
+#include "platform/terminal_text.h"
 #include "platform/text.h"
 
 namespace {
@@ -24,8 +24,7 @@ void AfxMessageBox(const std::string& gbkText) {
     handler(gbkText);
     return;
   }
-  std::string utf8 = GbkToUtf8(gbkText);
-  std::fprintf(stderr, "%s\n", utf8.c_str());
+  WriteTerminal(stderr, GbkToUtf8(gbkText) + "\n");
 }
 
 void AfxMessageBox(const std::string& gbkText, const std::string& gbkCause) {
@@ -38,8 +37,7 @@ void AfxMessageBox(const std::string& gbkText, const std::string& gbkCause) {
     handled = static_cast<bool>(g_handler);
   }
   if (!gbkCause.empty() && !handled) {
-    std::string utf8 = GbkToUtf8(gbkText + "  " + gbkCause);
-    std::fprintf(stderr, "%s\n", utf8.c_str());
+    WriteTerminal(stderr, GbkToUtf8(gbkText + "  " + gbkCause) + "\n");
   } else {
     AfxMessageBox(gbkText);
   }

@@ -1,21 +1,16 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <deque>
-#include <cstdint>
-#include <cstdio>
-#include <mutex>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
-#include "platform/regular_file.h"
+#include "platform/profile_file.h"
+#include "platform/terminal_text.h"
 #include "platform/text.h"
 
 namespace {
@@ -176,97 +171,16 @@ void SayTooLarge(const std::string& path) {
     if (known == path) return;
   }
   if (said.size() < 16) said.push_back(path);
-  std::fprintf(stderr, "quillon: %s is larger than %zu bytes and is not read\n", path.c_str(), PROFILE_MAX_BYTES);
+  PrintTerminal(stderr, "quillon: %s is larger than %zu bytes and is not read\n", NameForTerminal(path).c_str(),
+                PROFILE_MAX_BYTES);
 }
 
-// Reads the whole file. ENOENT is reported through errno like any failure;
-// a path that is not a regular file (a FIFO, a directory, /dev/zero) fails
-// with EINVAL before it is read, one larger than PROFILE_MAX_BYTES with
-// EFBIG, also when it grows while it is read.
-bool ReadWholeFile(const std::string& path, std::string& content, int extraFlags = 0) {
-  int fd = OpenRegularFile(path, O_RDONLY | extraFlags);
-  if (fd < 0) return false;
-  content.clear();
-  struct stat st {};
-  bool tooLarge = fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > PROFILE_MAX_BYTES;
-  if (!tooLarge) content.reserve(static_cast<size_t>(st.st_size));
-  char buffer[8192];
-  while (!tooLarge) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      content.append(buffer, static_cast<size_t>(n));
-      tooLarge = content.size() > PROFILE_MAX_BYTES;
-    } else if (n == 0) {
-      break;
-    } else if (errno != EINTR) {
-      int saved = errno;
-      close(fd);
-      errno = saved;
-      return false;
-    }
-  }
-  close(fd);
-  if (tooLarge) {
-    content.clear();
-    content.shrink_to_fit();
-    SayTooLarge(path);
-    errno = EFBIG;
-    return false;
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const std::string& content) {
-  size_t done = 0;
-  while (done < content.size()) {
-    ssize_t n = write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// Writes content to a fresh file beside target and renames it over the name
-// target (the name itself is replaced; nothing it may point to is touched).
-// A new file gets the usual 0666 less the umask; an existing one keeps its mode.
-bool ReplaceFile(const std::string& target, const std::string& content, const struct stat* existing) {
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = target + ".tmp" + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1));
-    // O_EXCL and O_NOFOLLOW: a name someone else made in the folder (a file,
-    // a link) is never opened, only skipped.
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;  // missing folder, no permission
-  }
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, content);
-  if (ok && existing) ok = fchmod(fd, existing->st_mode & 07777) == 0;
-  if (ok) ok = fsync(fd) == 0;
-  if (close(fd) != 0) ok = false;
-  if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    unlink(temp.c_str());
-    return false;
-  }
-  // Make the rename itself durable; a failure here does not undo the update.
-  int dir = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
-  return true;
+// The whole file, or false with the reason in *error (ENOENT for a missing
+// file). One that is too large is said once.
+bool ReadWholeFile(const std::string& path, std::string& content, int* error) {
+  if (ReadProfileFile(path, &content, error)) return true;
+  if (*error == EFBIG) SayTooLarge(path);
+  return false;
 }
 
 // A trimmed value as a read returns it: without matching quotes, at most limit bytes.
@@ -308,14 +222,6 @@ bool IsWritableKey(const std::string& raw) {
          key[0] != ';';
 }
 
-// Whether the file itself may be written. Its permission bits count for
-// every user, root included: a history file made read-only is meant to stay
-// as it is, and replacing it by a rename would otherwise succeed.
-bool MayWrite(const std::string& path, const struct stat& st) {
-  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
-  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
-}
-
 }  // namespace
 
 std::string GetPrivateProfileString(const std::string& section, const std::string& key,
@@ -329,7 +235,8 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   std::string_view sectionName = Trim(section);
   std::string_view keyName = Trim(key);
   std::string content;
-  if (sectionName.empty() || keyName.empty() || !ReadWholeFile(path, content)) {
+  int error = 0;
+  if (sectionName.empty() || keyName.empty() || !ReadWholeFile(path, content, &error)) {
     return CutToCharacters(fallback, limit);
   }
   Location where = LocateInContent(content, sectionName, keyName);
@@ -343,9 +250,10 @@ bool ReadPrivateProfileValue(const std::string& section, const std::string& key,
   value->clear();
   *error = 0;
   std::string content;
-  if (!ReadWholeFile(path, content)) {
-    if (errno == ENOENT) return true;
-    *error = errno;
+  int failure = 0;
+  if (!ReadWholeFile(path, content, &failure)) {
+    if (failure == ENOENT) return true;
+    *error = failure;
     return false;
   }
   std::string_view sectionName = Trim(section);
@@ -370,19 +278,13 @@ bool WritePrivateProfileKeys(const std::string& section,
     if (!IsWritableKey(key) || HoldsLineBreak(value)) return false;
   }
 
-  // A symbolic link in the file's place is refused, never followed: whoever
-  // could put it there (another user sharing the folder) would otherwise
-  // choose which file we rewrite, as root /etc/passwd.
-  const std::string& target = path;
-  struct stat st {};
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    errno = ELOOP;
-    return false;
-  }
   std::string content;
-  bool exists = ReadWholeFile(target, content, O_NOFOLLOW);
-  if (!exists && errno != ENOENT) return false;  // unreadable: never replace what we could not read
-  if (exists && (lstat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !MayWrite(target, st))) return false;
+  ProfileFileState existing;
+  int error = 0;
+  if (!ReadProfileForRewrite(path, &content, &existing, &error)) {
+    if (error == EFBIG) SayTooLarge(path);
+    return false;  // never replace what we could not read or may not write
+  }
 
   std::vector<std::string_view> lines = SplitLines(content);
   std::deque<std::string> written;  // the new lines, which lines views
@@ -409,7 +311,7 @@ bool WritePrivateProfileKeys(const std::string& section,
     out += line;
     out += "\r\n";
   }
-  return ReplaceFile(target, out, exists ? &st : nullptr);
+  return ReplaceProfileFile(path, out, existing);
 }
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key,

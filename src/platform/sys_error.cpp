@@ -1,7 +1,6 @@
 #include "platform/sys_error.h"
 
 #include <cerrno>
-#include <cstring>
 #include <string_view>
 
 namespace {
@@ -108,10 +107,6 @@ std::string Fill(std::string_view words, const CauseSubject& names, int code) {
 }
 
 }  // namespace
-
-SysError LastSysError(SysStep step) { return SysError{step, errno}; }
-
-std::string SystemErrorText(int code) { return std::strerror(code); }
 
 std::string DescribeCause(const SysError& error, const CauseSubject& names, Wording wording) {
   if (!error.Failed()) return std::string();

@@ -8,7 +8,9 @@
 // Error numbers are POSIX errno values on every platform: a backend for
 // another system translates its own numbers into these once, at its edge,
 // so nothing above the platform layer ever reads errno or a system's own
-// error numbers, and every translator below reads the same table.
+// error numbers, and every translator below reads the same table. A Windows
+// error that no errno value matches keeps its own number, offset by
+// SYS_ERROR_FOREIGN, so that its words still come from the system.
 //
 // Any thread may call everything here; nothing blocks.
 #pragma once
@@ -34,6 +36,10 @@ enum class SysStep : unsigned char {
   kSend,          // sending a datagram
 };
 
+// Above every errno value: SYS_ERROR_FOREIGN + n is the system's own error
+// n, which no errno value matches (Windows only).
+constexpr int SYS_ERROR_FOREIGN = 0x10000;
+
 struct SysError {
   SysStep step = SysStep::kNone;
   int code = 0;
@@ -42,8 +48,10 @@ struct SysError {
   bool operator==(const SysError&) const = default;
 };
 
-// The failure at step with the calling thread's errno (or the platform's own
-// last error, translated). Call it right after the failing call.
+// The failure at step with the calling thread's last error: errno on POSIX,
+// GetLastError translated on Windows (where the C runtime's errno is not
+// read: code that fails through the C runtime makes its SysError from errno
+// itself). Call it right after the failing call.
 SysError LastSysError(SysStep step);
 inline SysError MakeSysError(SysStep step, int code) { return SysError{step, code}; }
 
@@ -65,5 +73,7 @@ struct CauseSubject {
 // text alone. Empty for success.
 std::string DescribeCause(const SysError& error, const CauseSubject& names, Wording wording);
 
-// The system's own short text for an error number (strerror on Linux).
+// The system's own short text for an error number (strerror on Linux; on
+// Windows English words for the errno values and the system's message for a
+// foreign number).
 std::string SystemErrorText(int code);

@@ -138,7 +138,7 @@ TEST_F(QuillonDocTest, FramesAsLargeAsTheBufferLeaveWholeFromAPortOnAllInterface
   // The local port listens on every interface, not on loopback alone.
   sockaddr_in bound {};
   socklen_t length = sizeof bound;
-  ASSERT_EQ(getsockname(m_doc->m_udp.m_socket.m_hSocket, reinterpret_cast<sockaddr*>(&bound), &length), 0);
+  ASSERT_EQ(getsockname(static_cast<int>(m_doc->m_udp.GetSocket().GetHandle()), reinterpret_cast<sockaddr*>(&bound), &length), 0);
   EXPECT_EQ(ntohl(bound.sin_addr.s_addr), INADDR_ANY);
   EXPECT_EQ(ntohs(bound.sin_port), m_localPort);
 
@@ -177,7 +177,7 @@ TEST_F(QuillonDocTest, FramesOfOneBlockLeaveTogetherAtItsEnd) {
   for (bool refuse : {false, true}) {
     SCOPED_TRACE(refuse ? "sendmmsg" : "UDP_SEGMENT");
     int on = refuse ? 1 : 0;  // a socket without checksums cannot be segmented
-    setsockopt(m_doc->m_udp.m_socket.m_hSocket, SOL_SOCKET, SO_NO_CHECK, &on, sizeof on);
+    setsockopt(static_cast<int>(m_doc->m_udp.GetSocket().GetHandle()), SOL_SOCKET, SO_NO_CHECK, &on, sizeof on);
     const int sentBefore = m_doc->GetFramesSent();
     feedBlock(Counting(4 * 128 + 10));
     UdpReceiver::Datagram early;
@@ -185,7 +185,7 @@ TEST_F(QuillonDocTest, FramesOfOneBlockLeaveTogetherAtItsEnd) {
     m_doc->OnSerialBlockEnd();
     EXPECT_EQ(m_doc->GetFramesSent(), sentBefore + 4);
     expectDatagrams({Counting(128, 1), Counting(128, 129), Counting(128, 257), Counting(128, 385)});
-    EXPECT_EQ(m_doc->m_udp.m_socket.m_bSegmentRefused, refuse);
+    EXPECT_EQ(m_doc->m_udp.GetSocket().IsSegmentationRefused(), refuse);
     feedBlock(Counting(118, 11));  // completes the partial frame: one frame, one sendto
     m_doc->OnSerialBlockEnd();
     expectDatagrams({Counting(128, 1)});

@@ -29,8 +29,8 @@ std::vector<std::uint8_t> Pattern(int length) {
 
 TEST(UdpPort, NothingIsSentWithoutASocket) {
   CUdpPort udp;
-  EXPECT_EQ(udp.m_socket.m_hSocket, CUdpSocket::kInvalidSocket);
-  EXPECT_EQ(udp.m_nLocalPort, 0);
+  EXPECT_EQ(udp.GetSocket().GetHandle(), CUdpSocket::kInvalidSocket);
+  EXPECT_EQ(udp.GetLocalPort(), 0);
   std::uint8_t byte = 1;
   EXPECT_EQ(udp.SendTo(&byte, 1, "127.0.0.1", 9), -1);
   EXPECT_EQ(udp.Bind(2000), 0);
@@ -44,9 +44,9 @@ TEST(UdpPort, BoundSocketSendsOneDatagramFromItsPort) {
 
   CUdpPort udp;
   ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
-  EXPECT_NE(udp.m_socket.m_hSocket, CUdpSocket::kInvalidSocket);
+  EXPECT_NE(udp.GetSocket().GetHandle(), CUdpSocket::kInvalidSocket);
   ASSERT_EQ(udp.Bind(local), 1);
-  EXPECT_EQ(udp.m_nLocalPort, local);
+  EXPECT_EQ(udp.GetLocalPort(), local);
 
   std::vector<std::uint8_t> frame = Pattern(256);
   EXPECT_EQ(udp.SendTo(frame.data(), 256, "127.0.0.1", receiver.Port()), 256);
@@ -64,14 +64,14 @@ TEST(UdpPort, RecreatingClosesTheOldSocketSoTheSamePortBindsAgain) {
   ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
   ASSERT_EQ(udp.Bind(local), 1);
   ASSERT_EQ(udp.Create(SOCK_DGRAM, "127.0.0.1"), 1);
-  EXPECT_EQ(udp.m_strBindAddress, "127.0.0.1");
+  EXPECT_EQ(udp.GetBindAddress(), "127.0.0.1");
   EXPECT_EQ(udp.Bind(local, "127.0.0.1"), 1);
 
   // A second sender on a port that is still held fails to bind.
   CUdpPort other;
   ASSERT_EQ(other.Create(SOCK_DGRAM), 1);
   EXPECT_EQ(other.Bind(local), 0);
-  EXPECT_EQ(other.m_nLocalPort, local);
+  EXPECT_EQ(other.GetLocalPort(), local);
 }
 
 TEST(UdpPort, UnboundSocketStillSends) {
@@ -129,22 +129,22 @@ TEST(UdpPort, FramesLeaveAsSeparateDatagramsWithOrWithoutSegmentation) {
 
   EXPECT_EQ(udp.SendFrames(bytes.data(), 40, 100, "127.0.0.1", receiver.Port()), 100);
   expectFrames(40, 100);
-  EXPECT_FALSE(udp.m_socket.m_bSegmentRefused);
+  EXPECT_FALSE(udp.GetSocket().IsSegmentationRefused());
   EXPECT_EQ(udp.SendFrames(bytes.data(), 256, 1, "127.0.0.1", receiver.Port()), 1);
   expectFrames(256, 1);
 
   int on = 1;
-  ASSERT_EQ(setsockopt(udp.m_socket.m_hSocket, SOL_SOCKET, SO_NO_CHECK, &on, sizeof on), 0);
+  ASSERT_EQ(setsockopt(static_cast<int>(udp.GetSocket().GetHandle()), SOL_SOCKET, SO_NO_CHECK, &on, sizeof on), 0);
   EXPECT_EQ(udp.SendFrames(bytes.data(), 40, 70, "127.0.0.1", receiver.Port()), 70);
   expectFrames(40, 70);
-  EXPECT_TRUE(udp.m_socket.m_bSegmentRefused) << "the refusal is remembered";
+  EXPECT_TRUE(udp.GetSocket().IsSegmentationRefused()) << "the refusal is remembered";
   on = 0;
-  setsockopt(udp.m_socket.m_hSocket, SOL_SOCKET, SO_NO_CHECK, &on, sizeof on);
+  setsockopt(static_cast<int>(udp.GetSocket().GetHandle()), SOL_SOCKET, SO_NO_CHECK, &on, sizeof on);
   EXPECT_EQ(udp.SendFrames(bytes.data(), 128, 3, "127.0.0.1", receiver.Port()), 3);
   expectFrames(128, 3);
-  EXPECT_TRUE(udp.m_socket.m_bSegmentRefused);
+  EXPECT_TRUE(udp.GetSocket().IsSegmentationRefused());
   ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
-  EXPECT_FALSE(udp.m_socket.m_bSegmentRefused) << "a new socket tries again";
+  EXPECT_FALSE(udp.GetSocket().IsSegmentationRefused()) << "a new socket tries again";
 
   EXPECT_EQ(udp.SendFrames(bytes.data(), 40, 2, "not an address", receiver.Port()), -1);
   EXPECT_EQ(udp.SendFrames(bytes.data(), 0, 2, "127.0.0.1", receiver.Port()), -1);
@@ -176,7 +176,7 @@ TEST(UdpPort, FramesLargerThanThePathMtuStillLeave) {
       if (!receiver.Receive(got)) _exit(4);
       if (got.bytes != std::vector<std::uint8_t>(bytes.begin() + i * 1024, bytes.begin() + (i + 1) * 1024)) _exit(5);
     }
-    _exit(udp.m_socket.m_bSegmentRefused ? 0 : 6);
+    _exit(udp.GetSocket().IsSegmentationRefused() ? 0 : 6);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -199,7 +199,7 @@ TEST(UdpPort, BroadcastTargetsDeliverAndFailedSendsKeepTheirCause) {
   ASSERT_EQ(udp.Create(SOCK_DGRAM), 1);
   const std::vector<std::uint8_t> frames = Pattern(3 * 128);
   EXPECT_EQ(udp.SendFrames(frames.data(), 128, 3, "127.255.255.255", port), 3);
-  EXPECT_EQ(udp.m_socket.m_nLastSendError, 0);
+  EXPECT_EQ(udp.GetLastSendError(), 0);
   for (int i = 0; i < 3; ++i) {
     UdpReceiver::Datagram got;
     ASSERT_TRUE(receiver.Receive(got));
@@ -207,11 +207,11 @@ TEST(UdpPort, BroadcastTargetsDeliverAndFailedSendsKeepTheirCause) {
   }
 
   EXPECT_EQ(udp.SendTo(frames.data(), 128, "255.255.255.255", port), -1);
-  EXPECT_EQ(udp.m_socket.m_nLastSendError, ENETUNREACH);
+  EXPECT_EQ(udp.GetLastSendError(), ENETUNREACH);
   EXPECT_EQ(DescribeSendError(ENETUNREACH, Wording::kEnglish), "no route to the target network");
   EXPECT_EQ(udp.SendFrames(frames.data(), 128, 3, "255.255.255.255", port), 0);
-  EXPECT_EQ(udp.m_socket.m_nLastSendError, ENETUNREACH);
+  EXPECT_EQ(udp.GetLastSendError(), ENETUNREACH);
   CUdpPort closed;
   EXPECT_EQ(closed.SendTo(frames.data(), 1, "127.0.0.1", port), -1);
-  EXPECT_EQ(DescribeSendError(closed.m_socket.m_nLastSendError), "网络端口未打开");
+  EXPECT_EQ(DescribeSendError(closed.GetLastSendError()), "网络端口未打开");
 }

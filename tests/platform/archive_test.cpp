@@ -1,15 +1,12 @@
 #include "platform/archive.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "support/temp_folder.h"
-#include "support/watchdog.h"
 
 namespace {
 
@@ -319,10 +316,5 @@ TEST(Archive, SavesToAndLoadsFromAFile) {
   EXPECT_EQ(in.LoadFile(dir / "missing.bin"), 0);
   EXPECT_EQ(in.GetRemaining(), 0u);
   EXPECT_EQ(out.SaveFile(dir / "no/such/folder"), 0);
-  const std::string fifo = dir / "fifo.bin";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  WithWatchdog("a FIFO as an archive file", [&] {
-    EXPECT_EQ(in.LoadFile(fifo), 0);
-    EXPECT_EQ(out.SaveFile(fifo), 0);
-  });
+  EXPECT_EQ(out.SaveFile(dir.path), 0) << "a folder is no archive file";
 }

@@ -1,7 +1,7 @@
 // One sendmsg that the kernel cuts into datagrams of segmentSize bytes each
-// (UDP generic segmentation offload, Linux 4.18 and later). The document's
-// sender and the benchmark's bare relay build their sends with it, so that
-// both measure the same system call.
+// (UDP generic segmentation offload, Linux 4.18 and later). Linux only: the
+// platform's sender (udp_socket.cpp) and the benchmark's bare relay build
+// their sends with it, so that both measure the same system call.
 //
 // Any thread; building one allocates nothing and blocks on nothing.
 #pragma once

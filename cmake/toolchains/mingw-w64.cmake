@@ -16,8 +16,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Tests and tools built for Windows run under Wine on the build machine.
-# Debian's wine64 package keeps its loader out of PATH.
-find_program(QUILLON_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(QUILLON_WINE64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QUILLON_WINE64})
-endif()
+# Debian names the launcher wine (wine64 is not on PATH).
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)

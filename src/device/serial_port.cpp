@@ -22,6 +22,7 @@
 
 #include "platform/text.h"
 
+#include "device/idle_flush.h"
 #include "device/port_path.h"
 #include "device/serial_settings.h"
 
@@ -171,7 +172,7 @@ void CSerialPort::OnReceiveIdle() {
 }
 
 void CSerialPort::SetIdleCallback(IdleCallback fn, int idleMs) {
-  const bool on = fn != nullptr && idleMs >= 1 && idleMs <= 10000;
+  const bool on = fn != nullptr && idleMs >= IDLE_FLUSH_MIN_MS && idleMs <= IDLE_FLUSH_MAX_MS;
   m_pfnIdle.store(on ? fn : nullptr, std::memory_order_release);
   m_nIdleMs.store(on ? idleMs : 0, std::memory_order_release);
 }

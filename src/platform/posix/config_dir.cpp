@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/path_name.h"
+
 namespace {
 
 // Why a folder may not hold our files, or null when it may: it must be a
@@ -82,10 +84,7 @@ std::string ExecutableDir() {
   ssize_t n = readlink("/proc/self/exe", path.data(), path.size() - 1);
   if (n <= 0) return ".";
   path.resize(static_cast<size_t>(n));
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+  return PathFolder(path);
 }
 
 std::string DefaultConfigDir() {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/path_name.h"
 #include "platform/profile.h"
 #include "platform/regular_file.h"
 
@@ -60,13 +61,6 @@ bool WriteAll(int fd, const std::string& content) {
     done += static_cast<size_t>(n);
   }
   return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
 }
 
 // Whether the file itself may be written. Its permission bits count for
@@ -135,7 +129,7 @@ bool ReplaceProfileFile(const std::string& path, const std::string& content, con
     return false;
   }
   // Make the rename itself durable; a failure here does not undo the update.
-  int dir = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int dir = open(PathFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);
     close(dir);

@@ -1,7 +1,10 @@
 // The headless bridge's words in one language at a time: English in an
 // English or C locale, Chinese under zh_* from the gettext catalogue
 // "quillon-bridge" (installed with the package; in a build tree the catalogue
-// beside the executable is used). The window keeps its own Chinese texts.
+// beside the executable is used). On Windows the same catalogue is compiled
+// into the program and read without gettext; the language is the one
+// LC_ALL, LC_MESSAGES or LANG names, else the user's display language. The
+// window keeps its own Chinese texts.
 //
 // Main thread, except Tr and the Describe functions, which any thread may call
 // once InitBridgeTexts has run. Nothing here blocks.
@@ -16,7 +19,7 @@
 void InitBridgeTexts(const char* argv0);
 
 // The translation of an English message (printf formats keep their
-// conversions), in the locale's character set.
+// conversions), in the locale's character set (UTF-8 on Windows).
 const char* Tr(const char* english);
 
 // Whether messages come out in Chinese, so that the core's own Chinese texts

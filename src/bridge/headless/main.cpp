@@ -1,14 +1,14 @@
 // quillon-bridge: the bridge without a window. It builds the same document
 // and serial device as the windowed program, opens the serial port, starts
-// the network port, switches forwarding on and then forwards until SIGHUP,
-// SIGINT or SIGTERM; the document's destructor shuts down in its usual order.
+// the network port, switches forwarding on and then forwards until it is
+// asked to stop (SIGHUP, SIGINT or SIGTERM; on Windows Ctrl+C, Ctrl+Break or
+// the console closing); the document's destructor shuts down in its usual
+// order.
 //
-// Its own messages are English and go through the gettext catalogue (see
+// Its own messages are English and go through the catalogue (see
 // bridge_texts.h); texts from the core are GBK and reach the terminal
-// through FromGbk.
-#include <signal.h>
-#include <unistd.h>
-
+// through FromGbk. Everything it prints goes through the platform's
+// terminal writer, which a Windows console takes as UTF-16.
 #include <time.h>
 
 #include <algorithm>
@@ -23,13 +23,15 @@
 
 #include "bridge/headless/bridge_texts.h"
 #include "bridge/headless/options.h"
-#include "bridge/headless/process_signals.h"
+#include "bridge/headless/standard_output.h"
 #include "bridge/quillon_doc.h"
 #include "device/serial_settings.h"
 #include "device/port_list.h"
 #include "platform/config_dir.h"
 #include "platform/message_box.h"
 #include "platform/process_start.h"
+#include "platform/stop_request.h"
+#include "platform/terminal_text.h"
 #include "platform/text.h"
 #include "platform/tick_count.h"
 
@@ -49,8 +51,7 @@ long MonotonicSeconds() {
 
 // One line in the terminal's language, already translated.
 void PrintLine(std::FILE* stream, const std::string& text) {
-  std::fputs(text.c_str(), stream);
-  std::fputc('\n', stream);
+  WriteTerminal(stream, text + "\n");
   std::fflush(stream);
 }
 
@@ -69,11 +70,11 @@ void CheckDriverLoss(const std::string& port, CQuillonDoc& doc, DriverLossReport
   if (!loss->counted) return;
   loss->counts = counts;
   if (!loss->notice.Due(counts, GetTickCount(), last)) return;
-  std::fprintf(stderr,
-               Tr("quillon-bridge: serial port %s: the driver dropped %u bytes so far (%u overrun in the UART, "
-                  "%u with the kernel's buffer full: the bridge did not keep up); %u parity errors, %u framing "
-                  "errors\n"),
-               port.c_str(), counts.Dropped(), counts.overrun, counts.bufferOverrun, counts.parity, counts.frame);
+  PrintTerminal(stderr,
+                Tr("quillon-bridge: serial port %s: the driver dropped %u bytes so far (%u overrun in the UART, "
+                   "%u with the kernel's buffer full: the bridge did not keep up); %u parity errors, %u framing "
+                   "errors\n"),
+                port.c_str(), counts.Dropped(), counts.overrun, counts.bufferOverrun, counts.parity, counts.frame);
   std::fflush(stderr);
 }
 
@@ -91,9 +92,12 @@ void PrintStats(const CQuillonDoc& doc, const std::string& port, unsigned localP
     line += StrFormat(Tr("  dropped by the driver %u bytes  parity errors %u  framing errors %u\n"),
                       loss.counts.Dropped(), loss.counts.parity, loss.counts.frame);
   }
-  std::fputs(line.c_str(), stdout);
+  WriteTerminal(stdout, line);
   FlushStandardOutput();
 }
+
+// A name from the port list for the terminal, its control bytes escaped.
+std::string PortText(const std::string& name) { return EscapeControls(NameForTerminal(name)); }
 
 // One line per device, tab-separated: path, by-id name or "-", description,
 // each with its control bytes escaped, so that a name that holds a tab, a
@@ -101,9 +105,8 @@ void PrintStats(const CQuillonDoc& doc, const std::string& port, unsigned localP
 // terminal.
 int ListPorts() {
   for (const SerialPortInfo& port : ListSerialPorts()) {
-    std::printf("%s\t%s\t%s\n", EscapeControls(port.path).c_str(),
-                port.byId.empty() ? "-" : EscapeControls(port.byId).c_str(),
-                EscapeControls(port.Description()).c_str());
+    PrintTerminal(stdout, "%s\t%s\t%s\n", PortText(port.path).c_str(),
+                  port.byId.empty() ? "-" : PortText(port.byId).c_str(), PortText(port.Description()).c_str());
   }
   std::fflush(stdout);
   return kExitOk;
@@ -117,38 +120,36 @@ struct BridgeReport {
   std::atomic<bool> hungUp{false};
 };
 
-// Wakes the main thread, which prints what changed in how sends fare: the
-// reader must not block on a slow standard error.
-const int kSendStateSignal = SIGRTMIN;
-
 void OnPortState(int lost, void* context) {
   auto* report = static_cast<BridgeReport*>(context);
   const char* port = report->port.c_str();
   if (lost == SERIAL_PORT_OTHER_DEVICE) {
-    std::fprintf(stderr, Tr("quillon-bridge: another device appeared at %s - not reconnecting\n"), port);
+    PrintTerminal(stderr, Tr("quillon-bridge: another device appeared at %s - not reconnecting\n"), port);
     std::fflush(stderr);
     return;
   }
   if (lost) {
     const bool gone = lost == SERIAL_PORT_GONE;
-    std::fprintf(stderr,
-                 report->exitOnHangup ? Tr("quillon-bridge: serial port %s lost (hung up)\n")
-                 : gone ? Tr("quillon-bridge: serial port %s lost (hung up); a pseudo-terminal does not come "
-                             "back, not reconnecting\n")
-                        : Tr("quillon-bridge: serial port %s lost (hung up); waiting for it to come back\n"),
-                 port);
+    PrintTerminal(stderr,
+                  report->exitOnHangup ? Tr("quillon-bridge: serial port %s lost (hung up)\n")
+                  : gone ? Tr("quillon-bridge: serial port %s lost (hung up); a pseudo-terminal does not come "
+                              "back, not reconnecting\n")
+                         : Tr("quillon-bridge: serial port %s lost (hung up); waiting for it to come back\n"),
+                  port);
     std::fflush(stderr);
     if (report->exitOnHangup) {
       report->hungUp.store(true);
-      kill(getpid(), SIGTERM);  // ends the wait in main
+      RequestStop();  // ends the wait in main
     }
     return;
   }
-  std::fprintf(stderr, "quillon-bridge: serial port %s is back, forwarding again\n", port);
+  PrintTerminal(stderr, "quillon-bridge: serial port %s is back, forwarding again\n", port);
   std::fflush(stderr);
 }
 
-void OnSendState(int error, void* context) { kill(getpid(), kSendStateSignal); }
+// Wakes the main thread, which prints what changed in how sends fare: the
+// reader must not block on a slow standard error.
+void OnSendState(int error, void* context) { WakeStopWaiter(); }
 
 // How sends fare, said on standard error: the first failure with its cause,
 // then at most one summary per kSummarySeconds while failures go on, then
@@ -202,7 +203,7 @@ class SendFailureReporter {
   }
 
   static void Say(const std::string& text) {
-    std::fputs(text.c_str(), stderr);
+    WriteTerminal(stderr, text);
     std::fflush(stderr);
   }
 
@@ -214,29 +215,13 @@ class SendFailureReporter {
   long m_summaryDue = 0;
 };
 
-// The stop signals and the reader's wake-up.
-sigset_t WaitedSignals() {
-  sigset_t signals = StopSignals();
-  sigaddset(&signals, kSendStateSignal);
-  return signals;
-}
-
 // The sooner of two waits in seconds, where -1 is no wait at all.
 long Sooner(long a, long b) { return a < 0 ? b : (b < 0 ? a : std::min(a, b)); }
 
-// One of the waited signals, or -1 when none came within wait seconds (-1:
-// no time-out; 0: a millisecond).
-int WaitForSignal(const sigset_t& waited, long wait) {
-  if (wait < 0) return sigwaitinfo(&waited, nullptr);
-  timespec period {static_cast<time_t>(wait), wait == 0 ? 1000000L : 0L};
-  return sigtimedwait(&waited, nullptr, &period);
-}
-
-// Waits for a stop signal (blocked in every thread), printing the
-// statistics every statsSeconds seconds and how sends fare meanwhile, and,
-// when the driver keeps error counters, looking at them once a second.
-void WaitForStopSignal(const BridgeOptions& options, CQuillonDoc& doc, unsigned localPort, DriverLossReport* loss) {
-  const sigset_t waited = WaitedSignals();
+// Waits for a stop request, printing the statistics every statsSeconds
+// seconds and how sends fare meanwhile, and, when the driver keeps error
+// counters, looking at them once a second.
+void WaitForStop(const BridgeOptions& options, CQuillonDoc& doc, unsigned localPort, DriverLossReport* loss) {
   SendFailureReporter sends(doc, StrFormat("%s:%u", options.targetIp.c_str(),
                                            static_cast<unsigned>(options.targetPort)));
   long statsDue = MonotonicSeconds() + options.statsSeconds;
@@ -245,8 +230,8 @@ void WaitForStopSignal(const BridgeOptions& options, CQuillonDoc& doc, unsigned 
     wait = Sooner(wait, sends.SecondsToSummary());
     CheckDriverLoss(options.port, doc, loss);
     if (loss->counted) wait = Sooner(wait, 1);
-    const int received = WaitForSignal(waited, wait);
-    if (received > 0 && received != kSendStateSignal) return;  // a stop signal
+    // wait is in seconds (-1: no time-out); 0 is a millisecond.
+    if (WaitForStopRequest(wait < 0 ? -1 : (wait == 0 ? 1 : wait * 1000)) == StopWait::kStop) return;
     sends.Check();
     const long now = MonotonicSeconds();
     if (options.statsSeconds > 0 && now >= statsDue) {
@@ -259,8 +244,8 @@ void WaitForStopSignal(const BridgeOptions& options, CQuillonDoc& doc, unsigned 
 // Opens the serial port with the command line's settings; false once it has
 // said why it cannot.
 bool OpenSerialPort(const BridgeOptions& options, CQuillonDoc& doc) {
-  if (!doc.OpenSerial(
-          SerialStartParameters(options.port, options.baud, options.parity, options.dataBits, options.stopBits))) {
+  if (!doc.OpenSerial(SerialStartParameters(NameFromTerminal(options.port), options.baud, options.parity,
+                                            options.dataBits, options.stopBits))) {
     PrintLine(stderr, DescribeOpenFailure(doc.m_device.GetOpenError()));
     return false;
   }
@@ -289,9 +274,9 @@ bool StartNetworkPort(const BridgeOptions& options, CQuillonDoc& doc, unsigned* 
 // tests) wait for it before they send. It names the local port bound, the
 // system's choice for --local-port 0.
 void AnnounceForwarding(const BridgeOptions& options, unsigned localPort) {
-  std::printf(Tr("quillon-bridge: forwarding %s to %s:%u in frames of %d bytes from local port %u\n"),
-              options.port.c_str(), options.targetIp.c_str(), static_cast<unsigned>(options.targetPort),
-              options.frameSize, localPort);
+  PrintTerminal(stdout, Tr("quillon-bridge: forwarding %s to %s:%u in frames of %d bytes from local port %u\n"),
+                options.port.c_str(), options.targetIp.c_str(), static_cast<unsigned>(options.targetPort),
+                options.frameSize, localPort);
   FlushStandardOutput();
 }
 
@@ -313,7 +298,7 @@ int RunBridge(const BridgeOptions& options) {
   doc.m_bForwarding.store(1);
   AnnounceForwarding(options, localPort);
   DriverLossReport loss;
-  WaitForStopSignal(options, doc, localPort, &loss);
+  WaitForStop(options, doc, localPort, &loss);
   CheckDriverLoss(options.port, doc, &loss, true);
   // The reader is joined: no report comes any more, and with --flush-idle the
   // partial frame has left.
@@ -322,31 +307,41 @@ int RunBridge(const BridgeOptions& options) {
   return report.hungUp.load() ? kExitHangup : kExitOk;  // ~CQuillonDoc: sink cleared, device stopped, then the socket
 }
 
-}  // namespace
+// argv as the platform gives it; the command line is read as UTF-8 whatever
+// the system's code page.
+int BridgeMain(int argc, char** argv) {
+  std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
 
-static int BridgeMain(int argc, char** argv) {
-  if (!MakeStandardDescriptorsValid()) return kExitFailed;
-  InitBridgeTexts(argc > 0 ? argv[0] : nullptr);
-  // Before any thread starts, so the reader thread inherits the mask and
-  // the signals wait for sigwaitinfo instead of ending the process.
-  PrepareSignals();
-  const sigset_t waited = WaitedSignals();
-  pthread_sigmask(SIG_BLOCK, &waited, nullptr);
-
-  const BridgeOptionsResult parsed = ParseBridgeOptions(argc, argv);
+  const BridgeOptionsResult parsed = ParseBridgeOptions(static_cast<int>(arguments.size()), pointers.data());
   if (!parsed.ok()) {
     const std::string error = StrFormat(Tr(parsed.error), parsed.subject.c_str());
-    std::fprintf(stderr, Tr("quillon-bridge: %s (try --help)\n"), error.c_str());
+    PrintTerminal(stderr, Tr("quillon-bridge: %s (try --help)\n"), error.c_str());
     return kExitUsage;
   }
   const BridgeOptions& options = parsed.options;
   if (options.help) {
-    std::fputs(Tr(BridgeUsage().c_str()), stdout);
+    WriteTerminal(stdout, Tr(BridgeUsage().c_str()));
     return kExitOk;
   }
   if (options.listPorts) return ListPorts();
-  if (!options.configDir.empty()) SetConfigDirOverride(options.configDir);
+  if (!options.configDir.empty()) SetConfigDirOverride(NameFromTerminal(options.configDir));
   return RunBridge(options);
 }
 
-int main(int argc, char** argv) { return RunCatchingOutOfMemory("quillon-bridge", &BridgeMain, argc, argv); }
+int StartBridge(int argc, char** argv) {
+  if (!MakeStandardDescriptorsValid()) return kExitFailed;
+  InitBridgeTexts(argc > 0 ? argv[0] : nullptr);
+  // Before any thread starts, so the reader thread inherits the signal mask
+  // and a stop waits for main instead of ending the process.
+  PrepareStopRequests();
+  const int status = BridgeMain(argc, argv);
+  StopRequestsDone();
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunCatchingOutOfMemory("quillon-bridge", &StartBridge, argc, argv); }

@@ -1,7 +1,5 @@
 #include "bridge/headless/options.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -9,6 +7,7 @@
 #include "device/idle_flush.h"
 #include "device/serial_settings.h"
 #include "platform/text.h"
+#include "platform/udp_socket.h"
 
 namespace {
 
@@ -83,8 +82,8 @@ bool SetTarget(const std::string& value, BridgeOptions* options) {
   const std::size_t colon = value.rfind(':');
   if (colon == std::string::npos) return false;
   const std::string address = value.substr(0, colon);
-  in_addr parsed {};
-  if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) return false;
+  std::uint32_t parsed = 0;
+  if (!ParseIpv4Address(address.c_str(), &parsed)) return false;
   if (!SetNumber(value.substr(colon + 1), 1, 65535, &options->targetPort)) return false;
   options->targetIp = address;
   return true;

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 
 #include "platform/text_chars.h"
 #include "platform/win32/wide_text.h"
@@ -50,12 +49,17 @@ char32_t DecodeUtf8(const unsigned char* p, std::size_t length) {
   return c;
 }
 
+// Code page 936 gives its user-defined areas (A140 to A7A0, AAA1 to AFFE,
+// F8A1 to FEFE) characters of the private use area; GBK as glibc reads it
+// has none there, and neither has any font. They count as no character.
+bool IsPrivateUse(wchar_t c) { return c >= 0xE000 && c <= 0xF8FF; }
+
 // One GBK character (one or two bytes) as UTF-16, or false when code page
 // 936 has no character there.
 bool WideOfGbkChar(const char* p, int length, std::wstring& out) {
   wchar_t wide[2];
   const int n = MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, p, length, wide, 2);
-  if (n <= 0) return false;
+  if (n <= 0 || IsPrivateUse(wide[0])) return false;
   out.append(wide, static_cast<std::size_t>(n));
   return true;
 }
@@ -81,7 +85,10 @@ std::wstring WideFromGbk(std::string_view gbk) {
   if (n > 0) {
     out.resize(static_cast<std::size_t>(n));
     MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, gbk.data(), size, out.data(), n);
-    return out;
+    bool privateUse = false;
+    for (wchar_t c : out) privateUse = privateUse || IsPrivateUse(c);
+    if (!privateUse) return out;
+    out.clear();
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(gbk.data());
   for (std::size_t at = 0; at < gbk.size();) {
@@ -172,21 +179,6 @@ std::string GbkPathFromWide(const std::wstring& path) {
   shortPath.resize(got);
   gbk = GbkFromWide(shortPath);
   return WideFromGbk(gbk) == shortPath ? gbk : std::string();
-}
-
-// mingw's own printf (the C++ runtime asks for it) formats %zu and %lld as
-// C99 says; its decimal point is the C locale's, which nothing changes.
-std::string StrFormatV(const char* format, va_list args) {
-  char small[256];
-  va_list copy;
-  va_copy(copy, args);
-  int n = std::vsnprintf(small, sizeof small, format, copy);
-  va_end(copy);
-  if (n < 0) return std::string();
-  if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
-  std::string out(static_cast<size_t>(n), '\0');
-  std::vsnprintf(out.data(), out.size() + 1, format, args);
-  return out;
 }
 
 std::string GbkToUtf8(std::string_view gbk) { return Utf8FromWide(WideFromGbk(gbk)); }

@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <io.h>
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <cerrno>
 #include <string>

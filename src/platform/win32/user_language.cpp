@@ -1,0 +1,5 @@
+#include "platform/system_language.h"
+
+#include <windows.h>
+
+bool SystemLanguageIsChinese() { return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE; }

@@ -303,7 +303,11 @@ int CDeviceSerial::Write(const void* data, int length) {
   const std::shared_ptr<CSerialPort> engine = Engine();
   // A lost port takes nothing: the bytes are not sent and not counted.
   if (!CanInput() || !engine->IsOpen() || engine->IsLost()) return 0;
-  engine->Write(data, length);  // not examined: 1 means handed to the port
+  // Dropped on purpose: the device answers whether the port took the bytes
+  // in hand (the console counts them as sent), not whether they left. A
+  // hang-up behind a failed write shows as the port lost, a Close as the
+  // device stopped; a peer that takes nothing for 2 seconds shows nowhere.
+  (void)engine->Write(data, length);
   m_sent.fetch_add(static_cast<std::uint32_t>(length));
   return 1;
 }

@@ -1,15 +1,13 @@
 // Line settings of a serial port: the four setting texts a device carries
-// (baud, parity display name, data bits, stop bits) checked and turned into
-// the kernel's termios2 record. Pure functions, so every setting can be
-// tested without a port (a pseudo-terminal forces 8 bits and no parity).
+// (baud, parity display name, data bits, stop bits), checked. Pure functions,
+// shared by every serial engine (each turns the settings into its system's
+// own record: device/linux/serial_termios.h).
 //
 // Threads: any thread; nothing blocks.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-struct termios2;  // <asm/termbits.h>; only the Linux backend and its tests see it
 
 struct SerialLineSettings {
   std::uint32_t nBaud = 9600;
@@ -57,13 +55,6 @@ int ParseSerialStopBits(const std::string& stopBits, int* out);
 int ParseSerialLineSettings(const std::string& baud, const std::string& parity,
                             const std::string& dataBits, const std::string& stopBits,
                             SerialLineSettings* out);
-
-// Fills every field of out, so nothing a previous program left on the port
-// survives: raw bytes in and out (no echo, no line editing, no translation, a
-// break reads as nothing), receiver on, modem status lines ignored, no flow
-// control, the lines dropped on the last close, and the exact speed through
-// BOTHER for both directions.
-void BuildSerialTermios(const SerialLineSettings& settings, termios2* out);
 
 // 1 when the speed a driver reports back after the settings were applied is
 // the one asked for, give or take 3% (what a UART receiver tolerates); drivers

@@ -14,7 +14,7 @@ const char kParityKey[] = "Parity";
 const char kDataBitKey[] = "DataBit";
 const char kStopBitKey[] = "StopBit";
 
-const char* YesNo(int value) { return value ? "是" : "否"; }
+const char* YesNo(bool value) { return value ? "是" : "否"; }
 
 // One more, wrapping as two's complement.
 void Increment(std::atomic<std::uint32_t>& counter) {
@@ -58,18 +58,18 @@ std::shared_ptr<CSerialPort> CDeviceSerial::Engine() {
   return m_pPort;
 }
 
-int CDeviceSerial::IsPersistent() { return 1; }
-int CDeviceSerial::CanOutput() { return 1; }
-int CDeviceSerial::CanInput() { return 1; }
-int CDeviceSerial::IsSimulated() { return 0; }
+bool CDeviceSerial::IsPersistent() { return true; }
+bool CDeviceSerial::CanOutput() { return true; }
+bool CDeviceSerial::CanInput() { return true; }
+bool CDeviceSerial::IsSimulated() { return false; }
 
-int CDeviceSerial::IsRunning() { return Engine()->IsOpen(); }
+bool CDeviceSerial::IsRunning() { return Engine()->IsOpen(); }
 
-int CDeviceSerial::IsPortLost() { return Engine()->IsLost(); }
+bool CDeviceSerial::IsPortLost() { return Engine()->IsLost(); }
 
-int CDeviceSerial::GetDriverErrorCounts(SerialErrorCounts* counts) {
+bool CDeviceSerial::GetDriverErrorCounts(SerialErrorCounts* counts) {
   const std::shared_ptr<CSerialPort> engine = Engine();
-  if (!engine->IsOpen()) return 0;
+  if (!engine->IsOpen()) return false;
   return engine->GetErrorCounts(counts);
 }
 

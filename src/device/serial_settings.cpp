@@ -9,42 +9,42 @@ char SerialParityLetter(const std::string& parity) {
   return 'N';
 }
 
-int ParseSerialBaud(const std::string& baud, std::uint32_t* out) {
+bool ParseSerialBaud(const std::string& baud, std::uint32_t* out) {
   std::uint64_t value = 0;
-  if (!ParseDecimal(baud, 1, 0xFFFFFFFFu, &value)) return 0;
+  if (!ParseDecimal(baud, 1, 0xFFFFFFFFu, &value)) return false;
   *out = static_cast<std::uint32_t>(value);
-  return 1;
+  return true;
 }
 
-int ParseSerialDataBits(const std::string& dataBits, int* out) {
+bool ParseSerialDataBits(const std::string& dataBits, int* out) {
   std::uint64_t value = 0;
-  if (dataBits.size() != 1 || !ParseDecimal(dataBits, SERIAL_DATA_BITS_MIN, SERIAL_DATA_BITS_MAX, &value)) return 0;
+  if (dataBits.size() != 1 || !ParseDecimal(dataBits, SERIAL_DATA_BITS_MIN, SERIAL_DATA_BITS_MAX, &value)) return false;
   *out = static_cast<int>(value);
-  return 1;
+  return true;
 }
 
-int ParseSerialStopBits(const std::string& stopBits, int* out) {
+bool ParseSerialStopBits(const std::string& stopBits, int* out) {
   std::uint64_t value = 0;
-  if (stopBits.size() != 1 || !ParseDecimal(stopBits, SERIAL_STOP_BITS_MIN, SERIAL_STOP_BITS_MAX, &value)) return 0;
+  if (stopBits.size() != 1 || !ParseDecimal(stopBits, SERIAL_STOP_BITS_MIN, SERIAL_STOP_BITS_MAX, &value)) return false;
   *out = static_cast<int>(value);
-  return 1;
+  return true;
 }
 
-int ParseSerialLineSettings(const std::string& baud, const std::string& parity,
-                            const std::string& dataBits, const std::string& stopBits,
-                            SerialLineSettings* out) {
+bool ParseSerialLineSettings(const std::string& baud, const std::string& parity,
+                             const std::string& dataBits, const std::string& stopBits,
+                             SerialLineSettings* out) {
   SerialLineSettings parsed;
-  if (!ParseSerialBaud(baud, &parsed.nBaud)) return 0;
-  if (!ParseSerialDataBits(dataBits, &parsed.nDataBits)) return 0;
-  if (!ParseSerialStopBits(stopBits, &parsed.nStopBits)) return 0;
+  if (!ParseSerialBaud(baud, &parsed.nBaud)) return false;
+  if (!ParseSerialDataBits(dataBits, &parsed.nDataBits)) return false;
+  if (!ParseSerialStopBits(stopBits, &parsed.nStopBits)) return false;
   parsed.cParity = SerialParityLetter(parity);
   *out = parsed;
-  return 1;
+  return true;
 }
 
-int SerialSpeedAccepted(std::uint32_t requested, std::uint32_t reported) {
+bool SerialSpeedAccepted(std::uint32_t requested, std::uint32_t reported) {
   const std::uint64_t a = requested;
   const std::uint64_t b = reported;
   const std::uint64_t diff = a > b ? a - b : b - a;
-  return diff * 100 <= a * 3 ? 1 : 0;
+  return diff * 100 <= a * 3;
 }

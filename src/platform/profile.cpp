@@ -179,13 +179,14 @@ void SayTooLarge(const std::string& path) {
   std::fprintf(stderr, "quillon: %s is larger than %zu bytes and is not read\n", path.c_str(), PROFILE_MAX_BYTES);
 }
 
-// Reads the whole file. ENOENT is reported through errno like any failure;
-// a path that is not a regular file (a FIFO, a directory, /dev/zero) fails
-// with EINVAL before it is read, one larger than PROFILE_MAX_BYTES with
-// EFBIG, also when it grows while it is read.
-bool ReadWholeFile(const std::string& path, std::string& content, int extraFlags = 0) {
-  int fd = OpenRegularFile(path, O_RDONLY | extraFlags);
-  if (fd < 0) return false;
+// Reads the whole file; failures are at kRead. A missing file fails with
+// ENOENT like any other; a path that is not a regular file (a FIFO, a
+// directory, /dev/zero) fails with EINVAL before it is read, one larger than
+// PROFILE_MAX_BYTES with EFBIG, also when it grows while it is read.
+SysError ReadWholeFile(const std::string& path, std::string& content, int extraFlags = 0) {
+  int fd = -1;
+  const SysError opened = OpenRegularFile(path, O_RDONLY | extraFlags, &fd);
+  if (opened.Failed()) return opened;
   content.clear();
   struct stat st {};
   bool tooLarge = fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > PROFILE_MAX_BYTES;
@@ -199,10 +200,9 @@ bool ReadWholeFile(const std::string& path, std::string& content, int extraFlags
     } else if (n == 0) {
       break;
     } else if (errno != EINTR) {
-      int saved = errno;
+      const SysError failed = LastSysError(SysStep::kRead);
       close(fd);
-      errno = saved;
-      return false;
+      return failed;
     }
   }
   close(fd);
@@ -210,10 +210,9 @@ bool ReadWholeFile(const std::string& path, std::string& content, int extraFlags
     content.clear();
     content.shrink_to_fit();
     SayTooLarge(path);
-    errno = EFBIG;
-    return false;
+    return MakeSysError(SysStep::kRead, EFBIG);
   }
-  return true;
+  return SysError();
 }
 
 bool WriteAll(int fd, const std::string& content) {
@@ -329,7 +328,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   std::string_view sectionName = Trim(section);
   std::string_view keyName = Trim(key);
   std::string content;
-  if (sectionName.empty() || keyName.empty() || !ReadWholeFile(path, content)) {
+  // A file that cannot be read gives the default, as a missing one does:
+  // that is what this reading promises (ReadPrivateProfileValue tells them
+  // apart for a caller that must).
+  if (sectionName.empty() || keyName.empty() || ReadWholeFile(path, content).Failed()) {
     return CutToCharacters(fallback, limit);
   }
   Location where = LocateInContent(content, sectionName, keyName);
@@ -338,22 +340,18 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   return Unquote(Parse(where.keyLine).value, limit);
 }
 
-bool ReadPrivateProfileValue(const std::string& section, const std::string& key, const std::string& path,
-                             std::string* value, int* error) {
+SysError ReadPrivateProfileValue(const std::string& section, const std::string& key, const std::string& path,
+                                 std::string* value) {
   value->clear();
-  *error = 0;
   std::string content;
-  if (!ReadWholeFile(path, content)) {
-    if (errno == ENOENT) return true;
-    *error = errno;
-    return false;
-  }
+  const SysError read = ReadWholeFile(path, content);
+  if (read.Failed()) return read.code == ENOENT ? SysError() : read;
   std::string_view sectionName = Trim(section);
   std::string_view keyName = Trim(key);
-  if (sectionName.empty() || keyName.empty()) return true;
+  if (sectionName.empty() || keyName.empty()) return SysError();
   Location where = LocateInContent(content, sectionName, keyName);
   if (where.key != SIZE_MAX) *value = Unquote(Parse(where.keyLine).value, SIZE_MAX);
-  return true;
+  return SysError();
 }
 
 std::string ProfileValueAsRead(const std::string& written, std::size_t bufferSize) {
@@ -380,8 +378,9 @@ bool WritePrivateProfileKeys(const std::string& section,
     return false;
   }
   std::string content;
-  bool exists = ReadWholeFile(target, content, O_NOFOLLOW);
-  if (!exists && errno != ENOENT) return false;  // unreadable: never replace what we could not read
+  const SysError read = ReadWholeFile(target, content, O_NOFOLLOW);
+  const bool exists = !read.Failed();
+  if (!exists && read.code != ENOENT) return false;  // unreadable: never replace what we could not read
   if (exists && (lstat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !MayWrite(target, st))) return false;
 
   std::vector<std::string_view> lines = SplitLines(content);

@@ -66,21 +66,14 @@ bool ResolvePort(const std::string& port, const std::string& baud, const std::st
     return false;
   }
   const PortPathLookup lookup = LookUpSerialDevicePath(port);
-  switch (lookup.problem) {
-    case PortPathProblem::kNone:
-      *path = lookup.path;
-      return true;
-    case PortPathProblem::kNoDevice:
-      *error = SerialOpenError{SerialOpenStep::kName, 0, port};
-      return false;
-    case PortPathProblem::kPortsFile:
-      *error = SerialOpenError{SerialOpenStep::kPortsFile, lookup.code, lookup.file};
-      return false;
-    case PortPathProblem::kPortsEntry:
-      *error = SerialOpenError{SerialOpenStep::kPortsEntry, EINVAL, lookup.file};
-      return false;
+  if (lookup.error.Failed()) {
+    // The name itself, or ports.ini when it is what failed.
+    const std::string& named = lookup.error.step == SysStep::kName ? port : lookup.file;
+    *error = SerialOpenError{lookup.error.step, lookup.error.code, named};
+    return false;
   }
-  return false;
+  *path = lookup.path;
+  return true;
 }
 
 int OpenConfigured(const std::string& path, const SerialLineSettings& settings, SerialOpenError* error) {

@@ -16,4 +16,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Tests and tools built for Windows run under Wine on the build machine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine64)
+# Debian names the launcher wine (wine64 is not on PATH).
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -6,6 +6,7 @@
 
 #include "app/main_frame.h"
 #include "bridge/quillon_doc.h"
+#include "platform/path_name.h"
 #include "platform/text.h"
 #include "platform/window/app.h"
 #include "platform/window/qt/qt_access.h"
@@ -103,8 +104,7 @@ void CQuillonDocTemplate::SetDocumentPath(const std::string& path) {
   if (!m_pDocument) return;
   if (m_pDocument->GetPathName() != path) m_pDocument->SetPathName(path);
   // File names are UTF-8 on this system; the captions are GBK.
-  const std::size_t slash = path.rfind('/');
-  m_pDocument->SetTitle(Utf8ToGbk(slash == std::string::npos ? path : path.substr(slash + 1)));
+  m_pDocument->SetTitle(Utf8ToGbk(PathFileName(path)));
 }
 
 void CQuillonDocTemplate::InitialUpdateFrame(bool bMakeVisible) {

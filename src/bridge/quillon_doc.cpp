@@ -9,6 +9,7 @@
 #include "platform/config_dir.h"
 #include "platform/message_box.h"
 #include "bridge/received_text.h"
+#include "device/idle_flush.h"
 
 namespace {
 
@@ -248,7 +249,7 @@ void CQuillonDoc::OnSerialIdle() {
   DiscardFrame();
 }
 
-void CQuillonDoc::SetIdleFlush(int ms) { m_nIdleFlushMs = (ms >= 1 && ms <= 10000) ? ms : 0; }
+void CQuillonDoc::SetIdleFlush(int ms) { m_nIdleFlushMs = (ms >= IDLE_FLUSH_MIN_MS && ms <= IDLE_FLUSH_MAX_MS) ? ms : 0; }
 
 int CQuillonDoc::OpenNetPort(CUdpPort& udp, const char* bindAddress) {
   int bound;

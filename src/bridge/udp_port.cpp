@@ -93,7 +93,7 @@ int CUdpSocket::SendTo(const void* data, int length, const char* targetAddress,
 int CUdpSocket::SendFrames(const void* data, int frameSize, int count, const char* targetAddress,
                            std::uint16_t targetPort) {
   if (m_hSocket == kInvalidSocket) return Failed(EBADF);
-  if (data == nullptr || frameSize <= 0 || frameSize > 65507 || count < 0) return Failed(EINVAL);
+  if (data == nullptr || frameSize <= 0 || frameSize > UDP_PAYLOAD_MAX || count < 0) return Failed(EINVAL);
   in_addr_t address;
   if (!ParseAddress(targetAddress, &address)) return Failed(EDESTADDRREQ);
   m_target.sin_addr.s_addr = address;
@@ -112,7 +112,7 @@ int CUdpSocket::SendFrames(const void* data, int frameSize, int count, const cha
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   // One segmented send may carry at most kMaxBatch datagrams and one IP
   // packet's worth of payload.
-  const int perSend = std::min(kMaxBatch, 65507 / frameSize);
+  const int perSend = std::min(kMaxBatch, UDP_PAYLOAD_MAX / frameSize);
   int sent = 0;
   int done = 0;
   while (done < count && !m_bSegmentRefused) {

@@ -14,6 +14,10 @@
 #include <cstdint>
 #include <cstring>
 
+// The most one IPv4 UDP datagram carries: 65535 bytes less the IP and UDP
+// headers (20 and 8 bytes).
+constexpr int UDP_PAYLOAD_MAX = 65507;
+
 // Points into itself: neither copied nor moved.
 struct CSegmentedSend {
   CSegmentedSend(sockaddr_in* target, const std::uint8_t* data, std::size_t length, std::uint16_t segmentSize) {

@@ -1,5 +1,6 @@
 #include "device/device_base.h"
 
+#include "device/idle_flush.h"
 #include "platform/text.h"
 
 IMPLEMENT_RUNTIME_CLASS(CDeviceBase, CObject, 2, true)
@@ -134,7 +135,7 @@ void CDeviceBase::SetDataSinkBlockEnd(BlockEndHook fn) {
 
 void CDeviceBase::SetDataSinkIdle(IdleHook fn, int idleMs) {
   CLockScope lock(m_lock);
-  const bool on = fn != nullptr && idleMs >= 1 && idleMs <= 10000;
+  const bool on = fn != nullptr && idleMs >= IDLE_FLUSH_MIN_MS && idleMs <= IDLE_FLUSH_MAX_MS;
   m_pfnIdle = on ? fn : nullptr;
   m_nIdleMs = on ? idleMs : 0;
 }

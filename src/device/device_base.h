@@ -109,7 +109,7 @@ class CDeviceBase : public CObject {
   // it as it is, ClearDataSink clears it.
   void SetDataSinkBlockEnd(BlockEndHook fn);
   BlockEndHook GetDataSinkBlockEnd();
-  // The idle hook and its time-out, 1 to 10000 ms; null or 0 removes it. A
+  // The idle hook and its time-out, IDLE_FLUSH_MIN_MS to IDLE_FLUSH_MAX_MS; null or 0 removes it. A
   // device that reads on a thread of its own calls it while a sink is set;
   // the base only stores it. SetDataSink leaves it, ClearDataSink clears it.
   virtual void SetDataSinkIdle(IdleHook fn, int idleMs);

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/path_name.h"
 #include "platform/regular_file.h"
 
 namespace {
@@ -59,11 +60,6 @@ std::string RealPath(const std::string& path) {
   return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
 }
 
-std::string BaseName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The USB device above a tty's device folder: the first folder on the way up
 // that carries idVendor; empty when there is none.
 std::string UsbDeviceFolder(const std::string& deviceFolder, const std::string& sysRoot) {
@@ -71,7 +67,7 @@ std::string UsbDeviceFolder(const std::string& deviceFolder, const std::string& 
   const std::string top = RealPath(sysRoot);
   while (!folder.empty() && folder != top && folder != "/") {
     if (Exists(folder + "/idVendor")) return folder;
-    folder = folder.substr(0, folder.rfind('/'));
+    folder = PathFolder(folder);
   }
   return std::string();
 }
@@ -98,9 +94,9 @@ std::string DriverName(const std::string& deviceFolder, const std::string& sysRo
   std::string folder = RealPath(deviceFolder);
   const std::string top = RealPath(sysRoot);
   while (!folder.empty() && folder != top && folder != "/") {
-    const std::string driver = BaseName(RealPath(folder + "/driver"));
+    const std::string driver = PathFileName(RealPath(folder + "/driver"));
     if (!driver.empty() && driver != "port" && driver != "ctrl") return driver;
-    folder = folder.substr(0, folder.rfind('/'));
+    folder = PathFolder(folder);
   }
   return std::string();
 }
@@ -163,9 +159,9 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const st
     char target[PATH_MAX];
     const ssize_t n = readlink((byId + "/" + link).c_str(), target, sizeof target - 1);
     if (n <= 0) continue;
-    const std::string device = BaseName(std::string(target, static_cast<std::size_t>(n)));
+    const std::string device = PathFileName(std::string(target, static_cast<std::size_t>(n)));
     for (SerialPortInfo& info : ports) {
-      if (BaseName(info.path) == device && info.byId.empty()) info.byId = byId + "/" + link;
+      if (PathFileName(info.path) == device && info.byId.empty()) info.byId = byId + "/" + link;
     }
   }
   std::sort(ports.begin(), ports.end(),
@@ -177,17 +173,17 @@ SerialReopenRule ReopenRuleFor(const std::string& path) {
   struct stat st {};
   if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return SerialReopenRule::kFollow;
   if (path.rfind("/dev/pts/", 0) == 0) return SerialReopenRule::kNever;
-  const std::string name = BaseName(path);
+  const std::string name = PathFileName(path);
   if (IsNumberedName(name, "ttyUSB") || IsNumberedName(name, "ttyACM")) return SerialReopenRule::kSameDevice;
   return SerialReopenRule::kFollow;
 }
 
 std::string SerialDeviceIdentity(const std::string& path, const std::string& sysRoot) {
-  const std::string folder = UsbDeviceFolder(sysRoot + "/class/tty/" + BaseName(path) + "/device", sysRoot);
+  const std::string folder = UsbDeviceFolder(sysRoot + "/class/tty/" + PathFileName(path) + "/device", sysRoot);
   if (folder.empty()) return std::string();
   const std::string product = ReadAttribute(folder + "/idVendor") + ":" + ReadAttribute(folder + "/idProduct");
   const std::string serial = ReadAttribute(folder + "/serial");
   // Without a serial number two adapters of one kind differ only by the USB
   // port they sit in (the folder's name, such as 1-1.2).
-  return serial.empty() ? product + " at " + BaseName(folder) : product + " serial " + serial;
+  return serial.empty() ? product + " at " + PathFileName(folder) : product + " serial " + serial;
 }

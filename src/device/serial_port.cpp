@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "device/idle_flush.h"
+
 void CSerialPort::OnReceiveByte(unsigned int byte) {
   const ReceiveCallback fn = m_pfnReceive.load(std::memory_order_acquire);
   if (fn != nullptr) fn(byte, m_pReceiveContext.load(std::memory_order_acquire));
@@ -31,7 +33,7 @@ void CSerialPort::OnReceiveIdle() {
 }
 
 void CSerialPort::SetIdleCallback(IdleCallback fn, int idleMs) {
-  const bool on = fn != nullptr && idleMs >= 1 && idleMs <= 10000;
+  const bool on = fn != nullptr && idleMs >= IDLE_FLUSH_MIN_MS && idleMs <= IDLE_FLUSH_MAX_MS;
   m_pfnIdle.store(on ? fn : nullptr, std::memory_order_release);
   m_nIdleMs.store(on ? idleMs : 0, std::memory_order_release);
 }

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/path_name.h"
+
 namespace {
 
 std::mutex g_overrideLock;
@@ -88,10 +90,7 @@ std::string ExecutableDir() {
   ssize_t n = readlink("/proc/self/exe", path.data(), path.size() - 1);
   if (n <= 0) return ".";
   path.resize(static_cast<size_t>(n));
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+  return PathFolder(path);
 }
 
 std::string ConfigDir() {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/path_name.h"
 #include "platform/regular_file.h"
 
 CDocument::CDocument() : m_bModified(0) {}
@@ -48,6 +49,5 @@ void CDocument::SetTitle(const std::string& title) { m_strTitle = title; }
 
 void CDocument::SetPathName(const std::string& path) {
   m_strPathName = path;
-  size_t slash = path.rfind('/');
-  SetTitle(slash == std::string::npos ? path : path.substr(slash + 1));
+  SetTitle(PathFileName(path));
 }

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/path_name.h"
 #include "platform/regular_file.h"
 #include "platform/text.h"
 
@@ -228,13 +229,6 @@ bool WriteAll(int fd, const std::string& content) {
   return true;
 }
 
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 // Writes content to a fresh file beside target and renames it over the name
 // target (the name itself is replaced; nothing it may point to is touched).
 // A new file gets the usual 0666 less the umask; an existing one keeps its mode.
@@ -260,7 +254,7 @@ bool ReplaceFile(const std::string& target, const std::string& content, const st
     return false;
   }
   // Make the rename itself durable; a failure here does not undo the update.
-  int dir = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int dir = open(PathFolder(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);
     close(dir);

@@ -1,9 +1,11 @@
 #include "ui/quillon_view.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 
 #include "bridge/quillon_doc.h"
+#include "bridge/start_defaults.h"
 #include "device/port_list.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
@@ -50,6 +52,21 @@ const auto& Pick(const Table& table, int nIndex) {
   return table[(nIndex >= 0 && static_cast<std::size_t>(nIndex) < count) ? static_cast<std::size_t>(nIndex) : 0];
 }
 
+// Where a default stands in its list; the first item when it is not there,
+// as Pick reads a missing selection.
+int IndexOf(const std::vector<std::string>& items, const std::string& value) {
+  const auto found = std::find(items.begin(), items.end(), value);
+  return found == items.end() ? 0 : static_cast<int>(found - items.begin());
+}
+
+// Where a port name stands among the fixed ports; the first when it is not one.
+int PortIndexOf(const std::string& name) {
+  for (int i = 0; i < FIXED_PORT_COUNT; ++i) {
+    if (PortNameForIndex(i) == name) return i;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int FrameSizeForIndex(int nIndex) { return Pick(FRAME_SIZES, nIndex); }
@@ -84,16 +101,16 @@ void CQuillonView::OnInitialUpdate() {
   }
   ResizeParentToFit(true);
 
-  SetSelection(IDC_SERIAL_PORT, 0);
+  SetSelection(IDC_SERIAL_PORT, PortIndexOf(DEFAULT_PORT_NAME));
   RefreshPortList();
-  SetSelection(IDC_BAUD, 1);
-  SetSelection(IDC_PARITY, 0);
-  SetSelection(IDC_DATA_BITS, 0);
-  SetSelection(IDC_STOP_BITS, 0);
+  SetSelection(IDC_BAUD, IndexOf(BaudRateItems(), DEFAULT_BAUD));
+  SetSelection(IDC_PARITY, IndexOf(ParityItems(), DEFAULT_PARITY));
+  SetSelection(IDC_DATA_BITS, IndexOf(DataBitItems(), DEFAULT_DATA_BITS));
+  SetSelection(IDC_STOP_BITS, IndexOf(StopBitItems(), DEFAULT_STOP_BITS));
 
   CQuillonDoc* doc = GetDocument();
   if (!IsNetworkStarted() || doc == nullptr) {
-    SetSelection(IDC_FRAME_SIZE, 1);
+    SetSelection(IDC_FRAME_SIZE, IndexOf(FrameSizeItems(), std::to_string(DEFAULT_FRAME_SIZE)));
     unsigned fields[4] = {};
     if (std::sscanf(kDefaultTargetIp, "%u.%u.%u.%u", &fields[0], &fields[1], &fields[2], &fields[3]) == 4) {
       m_ipTarget.SetAddress(static_cast<std::uint8_t>(fields[0]), static_cast<std::uint8_t>(fields[1]),

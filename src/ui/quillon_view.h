@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/start_defaults.h"
 #include "device/serial_errors.h"
 #include "params/parameters.h"
 #include "platform/window/controls.h"
@@ -101,7 +102,7 @@ class CQuillonView : public CFormView {
   // The ports the network port was last started with (1024..65535); the
   // edits are read into them only by a start that passes the checks (2000
   // and 3000 until then).
-  int m_nEditLocalPort = 2000;
+  int m_nEditLocalPort = DEFAULT_LOCAL_PORT;
   int m_nEditTargetPort = 3000;
   // The statistics: one section per side, both under the root.
   CParameters m_serialStats;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "bridge/udp_port.h"
+#include "platform/path_name.h"
 #include "platform/text.h"
 
 namespace {
@@ -24,9 +25,7 @@ bool IsFolder(const std::string& path) {
 std::string ExecutableFolder(const char* argv0) {
   char path[4096];
   const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  std::string exe = n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string(argv0 ? argv0 : "");
-  const std::size_t slash = exe.rfind('/');
-  return slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
+  return PathFolder(n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string(argv0 ? argv0 : ""));
 }
 
 }  // namespace

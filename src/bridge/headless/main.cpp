@@ -6,7 +6,6 @@
 // Its own messages are English and go through the gettext catalogue (see
 // bridge_texts.h); texts from the core are GBK and reach the terminal
 // through FromGbk.
-#include <arpa/inet.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -23,6 +22,7 @@
 #include <vector>
 
 #include "bridge/headless/bridge_texts.h"
+#include "bridge/headless/options.h"
 #include "bridge/headless/process_signals.h"
 #include "bridge/quillon_doc.h"
 #include "device/serial_settings.h"
@@ -40,253 +40,18 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitHangup = 3;
 
-struct Options {
-  std::string port = "COM1";
-  std::string baud = "115200";
-  std::string parity = "无";  // GBK display name
-  std::string dataBits = "8";
-  std::string stopBits = "1";
-  std::uint16_t localPort = 2000;
-  std::string targetIp;
-  std::uint16_t targetPort = 0;
-  int frameSize = 256;
-  long statsSeconds = 0;
-  long flushIdleMs = 0;
-  std::string configDir;
-  bool exitOnHangup = false;
-  bool listPorts = false;
-  bool help = false;
-};
+// Seconds on the monotonic clock.
+long MonotonicSeconds() {
+  timespec now {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long>(now.tv_sec);
+}
 
 // One line in the terminal's language, already translated.
 void PrintLine(std::FILE* stream, const std::string& text) {
   std::fputs(text.c_str(), stream);
   std::fputc('\n', stream);
   std::fflush(stream);
-}
-
-// English; the catalogue has it in Chinese.
-const char kUsage[] =
-    "Usage: quillon-bridge --target ADDRESS:PORT [options]\n"
-    "       quillon-bridge --list-ports\n"
-    "\n"
-    "Forwards every byte received on a serial port, in frames of exactly the\n"
-    "frame size, one UDP datagram per frame with no header, from the local\n"
-    "port to the target. Runs until SIGHUP, SIGINT or SIGTERM.\n"
-    "\n"
-    "  --port NAME          serial port: COM1 to COM20 (looked up in the [Ports]\n"
-    "                       section of ports.ini in the configuration folder,\n"
-    "                       else /dev/ttyS<n-1>) or a device path beginning\n"
-    "                       with / (default COM1)\n"
-    "  --baud RATE          baud rate, any rate the driver accepts (default 115200)\n"
-    "  --parity NAME        none, odd, even, mark or space, or the window's\n"
-    "                       Chinese names (default none)\n"
-    "  --data BITS          data bits, 5 to 8 (default 8)\n"
-    "  --stop BITS          stop bits, 1 or 2 (default 1)\n"
-    "  --local-port PORT    local UDP port to bind on all interfaces, 1 to 65535,\n"
-    "                       or 0 for any free port, printed once bound (default\n"
-    "                       2000; every bridge on a machine needs its own)\n"
-    "  --target ADDR:PORT   target IPv4 address and UDP port (required); a\n"
-    "                       broadcast address is allowed\n"
-    "  --frame BYTES        frame size: 128, 256, 512 or 1024 (default 256)\n"
-    "  --flush-idle MS      also send the bytes of a partial frame, as one\n"
-    "                       shorter datagram, once no byte has arrived for MS\n"
-    "                       milliseconds, 1 to 10000, and when the port hangs up\n"
-    "                       or the bridge ends (default: never, only whole\n"
-    "                       frames leave)\n"
-    "  --stats SECONDS      print the bytes received, the frames sent, the\n"
-    "                       frames not sent and what the serial driver dropped\n"
-    "                       every SECONDS seconds; 0 never (default 0)\n"
-    "  --config-dir DIR     configuration folder (default: ConfigFile beside\n"
-    "                       the executable when it can be written there, else\n"
-    "                       $XDG_CONFIG_HOME/quillon/ConfigFile, that is\n"
-    "                       ~/.config/quillon/ConfigFile)\n"
-    "  --exit-on-hangup     exit with status 3 when the serial port hangs up\n"
-    "                       (adapter unplugged) instead of waiting for it to\n"
-    "                       come back, so that a supervisor can restart it\n"
-    "  --list-ports         print the serial devices present, one a line: path,\n"
-    "                       name under /dev/serial/by-id (or -), description\n"
-    "  --help               show this text\n"
-    "\n"
-    "Options take their value as the next argument or after '=' (--baud=9600).\n"
-    "When the serial port hangs up the bridge prints one line on standard error,\n"
-    "reopens the port as soon as it is back (one more line) and goes on. Only\n"
-    "the same device is taken back: a pseudo-terminal (/dev/pts/N) never, an\n"
-    "adapter named /dev/ttyUSBn or /dev/ttyACMn only when it is the same adapter;\n"
-    "a symbolic link (such as /dev/serial/by-id/...) is followed.\n"
-    "When frames cannot be sent the bridge says why on standard error once,\n"
-    "then at most every 10 seconds how many were not sent, and once more when\n"
-    "sending works again; frames not sent are never counted as sent.\n"
-    "Exit status: 0 after a signal, 1 when the serial port cannot be opened or\n"
-    "the local port cannot be bound, 2 for an invalid command line, 3 after a\n"
-    "hang-up with --exit-on-hangup.\n"
-    "\n"
-    "Example: quillon-bridge --port /dev/ttyUSB0 --baud 460800 \\\n"
-    "             --target 127.0.0.1:3000 --frame 512 --stats 5\n";
-
-// The GBK display name for a parity given as display name (UTF-8 on the
-// command line) or as an English word; empty when it is neither.
-std::string ParityDisplayName(const std::string& utf8) {
-  std::string gbk = Utf8ToGbk(utf8);
-  std::string lower = utf8;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  for (const SerialParity& parity : SERIAL_PARITIES) {
-    if (lower == parity.szWord || gbk == parity.szName) return parity.szName;
-  }
-  return "";
-}
-
-bool IsFrameSize(std::uint64_t bytes) {
-  for (int size : FRAME_SIZES) {
-    if (bytes == static_cast<std::uint64_t>(size)) return true;
-  }
-  return false;
-}
-
-bool ParseTarget(const std::string& text, Options* options) {
-  size_t colon = text.rfind(':');
-  if (colon == std::string::npos) return false;
-  std::string address = text.substr(0, colon);
-  in_addr parsed {};
-  if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) return false;
-  std::uint64_t port = 0;
-  if (!ParseDecimal(text.substr(colon + 1), 1, 65535, &port)) return false;
-  options->targetIp = address;
-  options->targetPort = static_cast<std::uint16_t>(port);
-  return true;
-}
-
-// The options that take a value, so that an unknown one is reported as
-// unknown before its missing value is.
-bool IsKnownOption(const std::string& name) {
-  static const char* const kNames[] = {"--port",  "--baud",  "--parity",     "--data",      "--stop",      "--local-port",
-                                       "--target", "--frame", "--flush-idle", "--stats", "--config-dir"};
-  for (const char* known : kNames) {
-    if (name == known) return true;
-  }
-  return false;
-}
-
-// Fills options from argv; on a mistake returns false with a one-line
-// description in *error.
-bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
-  bool haveTarget = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      options->help = true;
-      return true;
-    }
-    if (arg == "--list-ports") {
-      options->listPorts = true;
-      return true;
-    }
-    if (arg == "--exit-on-hangup") {
-      options->exitOnHangup = true;
-      continue;
-    }
-    if (arg.rfind("--", 0) != 0) {
-      *error = StrFormat(Tr("unexpected argument '%s'"), arg.c_str());
-      return false;
-    }
-    std::string name = arg;
-    std::string value;
-    size_t equals = arg.find('=');
-    if (equals != std::string::npos) {
-      name = arg.substr(0, equals);
-      value = arg.substr(equals + 1);
-    } else {
-      if (!IsKnownOption(name)) {
-        *error = StrFormat(Tr("unknown option '%s'"), name.c_str());
-        return false;
-      }
-      if (i + 1 >= argc) {
-        *error = StrFormat(Tr("option %s needs a value"), name.c_str());
-        return false;
-      }
-      value = argv[++i];
-    }
-    std::uint64_t number = 0;
-    std::uint32_t baud = 0;
-    int bits = 0;
-    if (name == "--port") {
-      if (value.empty()) {
-        *error = Tr("--port needs a port name");
-        return false;
-      }
-      options->port = value;
-    } else if (name == "--baud") {
-      if (!ParseSerialBaud(value, &baud)) {
-        *error = StrFormat(Tr("invalid --baud '%s' (a rate such as 115200)"), value.c_str());
-        return false;
-      }
-      options->baud = value;
-    } else if (name == "--parity") {
-      options->parity = ParityDisplayName(value);
-      if (options->parity.empty()) {
-        *error = StrFormat(Tr("invalid --parity '%s' (none, odd, even, mark or space)"), value.c_str());
-        return false;
-      }
-    } else if (name == "--data") {
-      if (!ParseSerialDataBits(value, &bits)) {
-        *error = StrFormat(Tr("invalid --data '%s' (5 to 8)"), value.c_str());
-        return false;
-      }
-      options->dataBits = value;
-    } else if (name == "--stop") {
-      if (!ParseSerialStopBits(value, &bits)) {
-        *error = StrFormat(Tr("invalid --stop '%s' (1 or 2)"), value.c_str());
-        return false;
-      }
-      options->stopBits = value;
-    } else if (name == "--local-port") {
-      if (!ParseDecimal(value, 0, 65535, &number)) {
-        *error = StrFormat(Tr("invalid --local-port '%s' (0 to 65535)"), value.c_str());
-        return false;
-      }
-      options->localPort = static_cast<std::uint16_t>(number);
-    } else if (name == "--target") {
-      if (!ParseTarget(value, options)) {
-        *error = StrFormat(Tr("invalid --target '%s' (IPv4 ADDRESS:PORT, such as 127.0.0.1:3000)"), value.c_str());
-        return false;
-      }
-      haveTarget = true;
-    } else if (name == "--frame") {
-      if (!ParseDecimal(value, 1, FRAME_BUFFER_SIZE, &number) || !IsFrameSize(number)) {
-        *error = StrFormat(Tr("invalid --frame '%s' (128, 256, 512 or 1024)"), value.c_str());
-        return false;
-      }
-      options->frameSize = static_cast<int>(number);
-    } else if (name == "--flush-idle") {
-      if (!ParseDecimal(value, 1, 10000, &number)) {
-        *error = StrFormat(Tr("invalid --flush-idle '%s' (milliseconds, 1 to 10000)"), value.c_str());
-        return false;
-      }
-      options->flushIdleMs = static_cast<long>(number);
-    } else if (name == "--stats") {
-      if (!ParseDecimal(value, 0, 86400, &number)) {
-        *error = StrFormat(Tr("invalid --stats '%s' (seconds, 0 to 86400)"), value.c_str());
-        return false;
-      }
-      options->statsSeconds = static_cast<long>(number);
-    } else if (name == "--config-dir") {
-      if (value.empty()) {
-        *error = Tr("--config-dir needs a folder");
-        return false;
-      }
-      options->configDir = value;
-    } else {
-      *error = StrFormat(Tr("unknown option '%s'"), name.c_str());
-      return false;
-    }
-  }
-  if (!haveTarget) {
-    *error = Tr("--target ADDRESS:PORT is required");
-    return false;
-  }
-  return true;
 }
 
 // What the port's driver lost or damaged, looked at once a second while the
@@ -395,44 +160,47 @@ class SendFailureReporter {
   SendFailureReporter(const CQuillonDoc& doc, std::string target) : m_doc(doc), m_target(std::move(target)) {}
 
   // Seconds until Check must run again for a summary; -1 for no need.
-  long SecondsToSummary() const { return m_failing ? std::max(0L, m_summaryDue - Now()) : -1; }
+  long SecondsToSummary() const { return m_failing ? std::max(0L, m_summaryDue - MonotonicSeconds()) : -1; }
 
   void Check() {
     const int error = m_doc.GetSendError();
     const std::uint64_t failed = m_doc.GetFramesFailed();
-    if (error != 0 && !m_failing) {
-      m_failing = true;
-      m_error = error;
-      m_failedAtSummary = failed;
-      m_summaryDue = Now() + kSummarySeconds;
-      Say(StrFormat(Tr("quillon-bridge: sending to %s fails: %s\n"), m_target.c_str(),
-                    DescribeSendFailure(error).c_str()));
-    } else if (error != 0 && error != m_error) {
-      m_error = error;
-      Say(StrFormat(Tr("quillon-bridge: sending to %s fails: %s\n"), m_target.c_str(),
-                    DescribeSendFailure(error).c_str()));
-    } else if (error == 0 && m_failing) {
-      m_failing = false;
-      Say(StrFormat(Tr("quillon-bridge: sending to %s works again (%llu frames not sent in all)\n"),
-                    m_target.c_str(), static_cast<unsigned long long>(failed)));
-    }
-    if (m_failing && Now() >= m_summaryDue) {
-      if (failed > m_failedAtSummary) {
-        Say(StrFormat(Tr("quillon-bridge: %llu frames not sent in the last %ld s (%s)\n"),
-                      static_cast<unsigned long long>(failed - m_failedAtSummary), kSummarySeconds,
-                      DescribeSendFailure(m_error).c_str()));
-      }
-      m_failedAtSummary = failed;
-      m_summaryDue = Now() + kSummarySeconds;
-    }
+    SayChange(error, failed);
+    if (m_failing && MonotonicSeconds() >= m_summaryDue) SaySummary(failed);
   }
 
  private:
-  static long Now() {
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long>(now.tv_sec);
+  // The first failure, a new cause, or sending working again.
+  void SayChange(int error, std::uint64_t failed) {
+    if (error == 0) {
+      if (!m_failing) return;
+      m_failing = false;
+      Say(StrFormat(Tr("quillon-bridge: sending to %s works again (%llu frames not sent in all)\n"),
+                    m_target.c_str(), static_cast<unsigned long long>(failed)));
+      return;
+    }
+    if (m_failing && error == m_error) return;
+    if (!m_failing) {
+      m_failing = true;
+      m_failedAtSummary = failed;
+      m_summaryDue = MonotonicSeconds() + kSummarySeconds;
+    }
+    m_error = error;
+    Say(StrFormat(Tr("quillon-bridge: sending to %s fails: %s\n"), m_target.c_str(),
+                  DescribeSendFailure(error).c_str()));
   }
+
+  // How many were not sent since the last summary, when any were.
+  void SaySummary(std::uint64_t failed) {
+    if (failed > m_failedAtSummary) {
+      Say(StrFormat(Tr("quillon-bridge: %llu frames not sent in the last %ld s (%s)\n"),
+                    static_cast<unsigned long long>(failed - m_failedAtSummary), kSummarySeconds,
+                    DescribeSendFailure(m_error).c_str()));
+    }
+    m_failedAtSummary = failed;
+    m_summaryDue = MonotonicSeconds() + kSummarySeconds;
+  }
+
   static void Say(const std::string& text) {
     std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
@@ -453,43 +221,81 @@ sigset_t WaitedSignals() {
   return signals;
 }
 
+// The sooner of two waits in seconds, where -1 is no wait at all.
+long Sooner(long a, long b) { return a < 0 ? b : (b < 0 ? a : std::min(a, b)); }
+
+// One of the waited signals, or -1 when none came within wait seconds (-1:
+// no time-out; 0: a millisecond).
+int WaitForSignal(const sigset_t& waited, long wait) {
+  if (wait < 0) return sigwaitinfo(&waited, nullptr);
+  timespec period {static_cast<time_t>(wait), wait == 0 ? 1000000L : 0L};
+  return sigtimedwait(&waited, nullptr, &period);
+}
+
 // Waits for a stop signal (blocked in every thread), printing the
 // statistics every statsSeconds seconds and how sends fare meanwhile, and,
 // when the driver keeps error counters, looking at them once a second.
-void WaitForStopSignal(const Options& options, CQuillonDoc& doc, unsigned localPort, DriverLossReport* loss) {
+void WaitForStopSignal(const BridgeOptions& options, CQuillonDoc& doc, unsigned localPort, DriverLossReport* loss) {
   const sigset_t waited = WaitedSignals();
   SendFailureReporter sends(doc, StrFormat("%s:%u", options.targetIp.c_str(),
                                            static_cast<unsigned>(options.targetPort)));
-  timespec statsDue {};
-  clock_gettime(CLOCK_MONOTONIC, &statsDue);
-  statsDue.tv_sec += options.statsSeconds;
+  long statsDue = MonotonicSeconds() + options.statsSeconds;
   for (;;) {
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    long wait = -1;  // seconds; -1 without a time-out
-    if (options.statsSeconds > 0) wait = std::max(0L, static_cast<long>(statsDue.tv_sec - now.tv_sec));
-    const long summary = sends.SecondsToSummary();
-    if (summary >= 0 && (wait < 0 || summary < wait)) wait = summary;
+    long wait = options.statsSeconds > 0 ? std::max(0L, statsDue - MonotonicSeconds()) : -1;
+    wait = Sooner(wait, sends.SecondsToSummary());
     CheckDriverLoss(options.port, doc, loss);
-    if (loss->counted && (wait < 0 || wait > 1)) wait = 1;
-    int received;
-    if (wait >= 0) {
-      timespec period {static_cast<time_t>(wait), wait == 0 ? 1000000L : 0L};
-      received = sigtimedwait(&waited, nullptr, &period);
-    } else {
-      received = sigwaitinfo(&waited, nullptr);
-    }
+    if (loss->counted) wait = Sooner(wait, 1);
+    const int received = WaitForSignal(waited, wait);
     if (received > 0 && received != kSendStateSignal) return;  // a stop signal
     sends.Check();
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    if (options.statsSeconds > 0 && now.tv_sec >= statsDue.tv_sec) {
+    const long now = MonotonicSeconds();
+    if (options.statsSeconds > 0 && now >= statsDue) {
       PrintStats(doc, options.port, localPort, *loss);
-      statsDue.tv_sec = now.tv_sec + options.statsSeconds;
+      statsDue = now + options.statsSeconds;
     }
   }
 }
 
-int RunBridge(const Options& options) {
+// Opens the serial port with the command line's settings; false once it has
+// said why it cannot.
+bool OpenSerialPort(const BridgeOptions& options, CQuillonDoc& doc) {
+  if (!doc.OpenSerial(
+          SerialStartParameters(options.port, options.baud, options.parity, options.dataBits, options.stopBits))) {
+    PrintLine(stderr, DescribeOpenFailure(doc.m_device.GetOpenError()));
+    return false;
+  }
+  return true;
+}
+
+// Starts the network port; *localPort is the port bound. False once it has
+// said why it cannot.
+bool StartNetworkPort(const BridgeOptions& options, CQuillonDoc& doc, unsigned* localPort) {
+  doc.SetNetworkSettings(options.localPort, options.targetIp, options.targetPort, options.frameSize);
+  // The document shows its bind message through the message box; here it
+  // becomes one line in the user's language.
+  std::string boxText;
+  const MessageBoxHandler previous = SetMessageBoxHandler([&](const std::string& text) { boxText = text; });
+  const bool bound = doc.OpenNetPort(doc.m_udp) == 1;
+  SetMessageBoxHandler(previous);
+  if (!bound) {
+    PrintLine(stderr, DescribeBindFailure(doc.m_udp, options.localPort, boxText));
+    return false;
+  }
+  *localPort = doc.m_udp.GetBoundPort();
+  return true;
+}
+
+// One line once every byte from now on is forwarded: scripts (and the
+// tests) wait for it before they send. It names the local port bound, the
+// system's choice for --local-port 0.
+void AnnounceForwarding(const BridgeOptions& options, unsigned localPort) {
+  std::printf(Tr("quillon-bridge: forwarding %s to %s:%u in frames of %d bytes from local port %u\n"),
+              options.port.c_str(), options.targetIp.c_str(), static_cast<unsigned>(options.targetPort),
+              options.frameSize, localPort);
+  FlushStandardOutput();
+}
+
+int RunBridge(const BridgeOptions& options) {
   // Declared before the document: its reader may report until the document
   // has stopped it, on every return path.
   BridgeReport report;
@@ -501,33 +307,11 @@ int RunBridge(const Options& options) {
   doc.SetIdleFlush(static_cast<int>(options.flushIdleMs));
   doc.m_device.SetPortStateListener(&OnPortState, &report);
   doc.SetSendStateListener(&OnSendState, &report);
-  if (!doc.OpenSerial(
-          SerialStartParameters(options.port, options.baud, options.parity, options.dataBits, options.stopBits))) {
-    PrintLine(stderr, DescribeOpenFailure(doc.m_device.GetOpenError()));
-    return kExitFailed;
-  }
-
-  doc.SetNetworkSettings(options.localPort, options.targetIp, options.targetPort, options.frameSize);
-  // The document shows its bind message through the message box; here it
-  // becomes one line in the user's language.
-  std::string boxText;
-  const MessageBoxHandler previous = SetMessageBoxHandler([&](const std::string& text) { boxText = text; });
-  const bool bound = doc.OpenNetPort(doc.m_udp) == 1;
-  SetMessageBoxHandler(previous);
-  if (!bound) {
-    PrintLine(stderr, DescribeBindFailure(doc.m_udp, options.localPort, boxText));
-    return kExitFailed;
-  }
-  const unsigned localPort = doc.m_udp.GetBoundPort();
+  unsigned localPort = 0;
+  if (!OpenSerialPort(options, doc) || !StartNetworkPort(options, doc, &localPort)) return kExitFailed;
 
   doc.m_bForwarding.store(1);
-  // One line once every byte from now on is forwarded: scripts (and the
-  // tests) wait for it before they send. It names the local port bound, the
-  // system's choice for --local-port 0.
-  std::printf(Tr("quillon-bridge: forwarding %s to %s:%u in frames of %d bytes from local port %u\n"),
-              options.port.c_str(), options.targetIp.c_str(), static_cast<unsigned>(options.targetPort),
-              options.frameSize, localPort);
-  FlushStandardOutput();
+  AnnounceForwarding(options, localPort);
   DriverLossReport loss;
   WaitForStopSignal(options, doc, localPort, &loss);
   CheckDriverLoss(options.port, doc, &loss, true);
@@ -549,14 +333,15 @@ static int BridgeMain(int argc, char** argv) {
   const sigset_t waited = WaitedSignals();
   pthread_sigmask(SIG_BLOCK, &waited, nullptr);
 
-  Options options;
-  std::string error;
-  if (!ParseOptions(argc, argv, &options, &error)) {
+  const BridgeOptionsResult parsed = ParseBridgeOptions(argc, argv);
+  if (!parsed.ok()) {
+    const std::string error = StrFormat(Tr(parsed.error), parsed.subject.c_str());
     std::fprintf(stderr, Tr("quillon-bridge: %s (try --help)\n"), error.c_str());
     return kExitUsage;
   }
+  const BridgeOptions& options = parsed.options;
   if (options.help) {
-    std::fputs(Tr(kUsage), stdout);
+    std::fputs(Tr(BridgeUsage().c_str()), stdout);
     return kExitOk;
   }
   if (options.listPorts) return ListPorts();

@@ -5,8 +5,8 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <algorithm>
 
+#include "platform/path_name.h"
 #include "platform/tick_count.h"
 
 namespace {
@@ -16,16 +16,10 @@ namespace {
 constexpr std::uint32_t kReopenSpacingMs = 1000;
 constexpr std::uint32_t kReopenQuietMs = 5000;
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 CPortWatch::CPortWatch(const std::string& devicePath)
-    : m_strFolder(FolderOf(devicePath)), m_hWatch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
+    : m_strFolder(PathFolder(devicePath)), m_hWatch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
       m_nLastTry(GetTickCount()) {
   AddWatch();
 }

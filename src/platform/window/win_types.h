@@ -1,7 +1,7 @@
 // Small value types and constants of the window layer: rectangles, window and
-// control styles, dialog results, notification codes. The numbers follow the
-// classic window system so that the forms read as they were designed; the Qt
-// backend interprets them. No Qt type here.
+// control styles, dialog results, notification codes. The numbers are the
+// Win32 API's own (WS_*, ES_*, BN_*, IDOK, …) so that the forms read as they
+// were designed; each backend interprets them. No Qt type here.
 #pragma once
 
 #include <cstdint>

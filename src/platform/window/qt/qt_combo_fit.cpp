@@ -11,7 +11,7 @@
 
 namespace {
 
-// The arrow of the classic control is a slim button at the right edge; the
+// The arrow of the Win32 combo box is a slim button at the right edge; the
 // text takes the rest less a one-pixel frame.
 class SlimArrowComboStyle : public QProxyStyle {
  public:

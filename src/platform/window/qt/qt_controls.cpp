@@ -208,7 +208,7 @@ class QtEditPeer : public QtPeer<CEditPeer> {
     if (m_text) {
       m_text->setReadOnly(readOnly);
       if (readOnly) {
-        // The caret can still be moved and text selected, as in the classic control.
+        // The caret can still be moved and text selected, as in a Win32 edit control.
         m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
       }
       m_text->setFrameShape((dwStyle & WS_BORDER) ? QFrame::StyledPanel : QFrame::NoFrame);
@@ -221,7 +221,7 @@ class QtEditPeer : public QtPeer<CEditPeer> {
     }
     QWidget* widget = m_widget.data();
     if (widget) {
-      // Read-only edits show the face colour, as the classic control does.
+      // Read-only edits show the face colour, as a Win32 edit control does.
       QPalette palette = widget->palette();
       palette.setBrush(QPalette::Base, readOnly ? widget->palette().brush(QPalette::Window)
                                                 : QPalette().brush(QPalette::Base));
@@ -294,7 +294,7 @@ class QtComboPeer : public QtPeer<CComboPeer> {
     if (nIndex > count) return CB_ERR;
     int at = nIndex < 0 ? count : nIndex;
     // Qt selects the first item of an empty box and copies it into the edit
-    // field; the classic control leaves both alone.
+    // field; the Win32 combo box leaves both alone.
     const int current = m_combo->currentIndex();
     const QString editText = m_combo->isEditable() ? m_combo->currentText() : QString();
     m_combo->insertItem(at, GbkToQString(text));

@@ -5,7 +5,6 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-
 #include "platform/path_name.h"
 #include "platform/tick_count.h"
 

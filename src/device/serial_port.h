@@ -12,10 +12,11 @@
 // Hang-up: when the port hangs up or fails to read (an adapter pulled out, the
 // other side of a pseudo-terminal closed) the reader runs the idle hook (the
 // tail of the data leaves now, not after the outage), closes the port,
-// watches the device's folder with inotify, reports the port lost and reopens
-// the same path with the same settings as soon as it can: at most once a
-// second (every 5 seconds without an event, for a port that another program
-// let go of), delivering into the same callbacks afterwards. Only the same
+// watches for the device (on Linux its folder, with inotify), reports the
+// port lost and reopens the same path with the same settings as soon as it
+// can: at most once a second (every 5 seconds without an event, for a port
+// that another program let go of), delivering into the same callbacks
+// afterwards. Only the same
 // device is taken back (see ReopenRuleFor in port_list.h): a
 // pseudo-terminal never, an adapter by its kernel name only when sysfs shows
 // the same adapter. It sleeps in between; Close ends the wait at once.
@@ -167,10 +168,11 @@ class CSerialPort {
 
  private:
   // The engine's shape. This header and serial_port.cpp are shared by every
-  // platform; CMake compiles one engine folder beside them: device/linux/
-  // (termios2, poll, eventfd, inotify) or device/win32/. Each engine folder
-  // holds a private header serial_port_impl.h, included only by that folder's
-  // files, that defines CSerialPort::Impl: everything the engine keeps of the
+  // platform; CMake compiles one engine folder beside them, device/linux/
+  // (termios2, poll, eventfd, inotify) or device/win32/, and makes it the
+  // library's PRIVATE include directory. Each engine folder holds a private
+  // header serial_port_impl.h, included by bare name by that folder's files
+  // only, that defines CSerialPort::Impl: everything the engine keeps of the
   // operating system's (descriptors or handles, the wake-up object, the
   // reader thread, the watch for a lost port) and the engine's own steps.
   //
@@ -184,6 +186,13 @@ class CSerialPort {
   // serial_open_error.h). The engine's reader sets m_running, m_lost and
   // m_nReaderWakeups, calls ReportState and the virtual hooks; Open sets
   // m_openError. Nothing here names an operating-system type.
+  // Shared pure helpers for any engine: serial_settings.h (the texts, the
+  // speed check), port_path.h (port names), port_list.h (which device a
+  // reopen may take back), serial_errors.h, serial_open_error.h (the words).
+  // The Linux engine: serial_port_linux.cpp (open, close, write, lines,
+  // counters), serial_open.cpp (the open's steps), serial_reader.cpp (the
+  // reader and the reopen), port_watch.cpp (CPortWatch: the reopen's pace),
+  // serial_termios.cpp, device_access.cpp.
   struct Impl;
 
   // Hands the bytes to the driver; length and data already checked. Per

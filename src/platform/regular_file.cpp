@@ -30,6 +30,8 @@ SysError OpenRegularFile(const std::string& path, int flags, int* fd, mode_t mod
     close(opened);
     return MakeSysError(step, EINVAL);
   }
+  // Should this fail the descriptor stays non-blocking, which a regular file
+  // ignores: its reads and writes wait for the disk either way.
   const int status = fcntl(opened, F_GETFL);
   if (status != -1) fcntl(opened, F_SETFL, status & ~O_NONBLOCK);
   *fd = opened;

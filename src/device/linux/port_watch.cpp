@@ -20,6 +20,8 @@ constexpr std::uint32_t kReopenQuietMs = 5000;
 CPortWatch::CPortWatch(const std::string& devicePath)
     : m_strFolder(PathFolder(devicePath)), m_hWatch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
       m_nLastTry(GetTickCount()) {
+  // Without an inotify descriptor (none left) or a folder to watch, nothing
+  // fails: the attempts simply come on the short pace.
   AddWatch();
 }
 

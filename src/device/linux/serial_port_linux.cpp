@@ -115,6 +115,7 @@ bool CSerialPort::GetRING(int* state) { return m_pImpl->GetLine(TIOCM_RNG, state
 bool CSerialPort::GetErrorCounts(SerialErrorCounts* counts) {
   Impl& impl = *m_pImpl;
   CLockScope lock(impl.m_handleLock);
+  // A port that no longer answers (it hung up) keeps the counts last read.
   if (impl.m_hPort >= 0) ReadErrorCounters(impl.m_hPort, &impl.m_errorsSeen);
   if (!impl.m_bErrorCounters || counts == nullptr) return false;
   *counts = impl.m_errorsClosed + (impl.m_errorsSeen - impl.m_errorsAtOpen);
@@ -163,6 +164,8 @@ bool CSerialPort::Impl::StartReader(int fd, SerialOpenError* error) {
 }
 
 void CSerialPort::Impl::StopReader() {
+  // Only EINTR is retried: an eventfd write fails otherwise only when its
+  // counter would overflow, which one write of 1 cannot do.
   const std::uint64_t one = 1;
   while (write(m_hStopEvent, &one, sizeof(one)) < 0 && errno == EINTR) {
   }

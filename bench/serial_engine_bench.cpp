@@ -29,6 +29,7 @@
 #include "device/device_serial.h"
 #include "device/serial_port.h"
 #include "device/serial_settings.h"
+#include "serial_termios.h"
 
 namespace {
 

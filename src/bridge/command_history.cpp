@@ -53,6 +53,9 @@ int RememberCommandInHistory(const std::string& text, const std::string& path) {
   std::vector<std::pair<std::string, std::string>> keys;
   keys.reserve(COMMAND_HISTORY_SLOTS);
   for (int n = 0; n < COMMAND_HISTORY_SLOTS; ++n) keys.emplace_back(SlotKey(n), slots[static_cast<size_t>(n)]);
-  WritePrivateProfileKeys(kSection, keys, path);
+  // Not acted on: a history file that cannot be written (read-only, a full
+  // disk) is left as it was, as the header promises; the command itself was
+  // sent, and the console has nowhere to say more.
+  (void)WritePrivateProfileKeys(kSection, keys, path);
   return 1;
 }

@@ -77,7 +77,9 @@ void CQuillonDoc::CloseSerial() {
 
 void CQuillonDoc::SendToDevice(CDeviceBase* device, const std::string& text) {
   if (device == nullptr) return;
-  device->WriteText(text);
+  // Not examined: 0 means a stopped or lost port, which the window already
+  // shows (the serial button, the status bar's lost port).
+  (void)device->WriteText(text);
 }
 
 // The byte path's one call per byte: OnSerialByte is inlined into it.

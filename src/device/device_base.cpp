@@ -35,17 +35,17 @@ void CDeviceBase::Serialize(CArchive& ar) {
   m_stopParams.FromString(stop);
 }
 
-int CDeviceBase::IsPersistent() { return 1; }
-int CDeviceBase::CanOutput() { return 1; }
-int CDeviceBase::CanInput() { return 1; }
-int CDeviceBase::IsSimulated() { return 0; }
+bool CDeviceBase::IsPersistent() { return true; }
+bool CDeviceBase::CanOutput() { return true; }
+bool CDeviceBase::CanInput() { return true; }
+bool CDeviceBase::IsSimulated() { return false; }
 
-int CDeviceBase::IsSinkConnected() {
+bool CDeviceBase::IsSinkConnected() {
   CLockScope lock(m_lock);
-  return m_pfnSink != nullptr ? 1 : 0;
+  return m_pfnSink != nullptr;
 }
 
-int CDeviceBase::IsRunning() { return 0; }
+bool CDeviceBase::IsRunning() { return false; }
 
 void CDeviceBase::SetName(const std::string& name) { SetStartText("Name", name); }
 std::string CDeviceBase::GetName() { return GetStartText("Name"); }

@@ -68,12 +68,12 @@ class CDeviceBase : public CObject {
   // and leaves the device as it was.
   void Serialize(CArchive& ar) override;
 
-  virtual int IsPersistent();
-  virtual int CanOutput();
-  virtual int CanInput();
-  virtual int IsSimulated();
-  virtual int IsSinkConnected();
-  virtual int IsRunning();
+  virtual bool IsPersistent();
+  virtual bool CanOutput();
+  virtual bool CanInput();
+  virtual bool IsSimulated();
+  virtual bool IsSinkConnected();
+  virtual bool IsRunning();
   // "Name" and "Remark" are text items of the start parameters.
   virtual void SetName(const std::string& name);
   virtual std::string GetName();

@@ -14,7 +14,7 @@ const char kParityKey[] = "Parity";
 const char kDataBitKey[] = "DataBit";
 const char kStopBitKey[] = "StopBit";
 
-const char* YesNo(int value) { return value ? "是" : "否"; }
+const char* YesNo(bool value) { return value ? "是" : "否"; }
 
 // One more, wrapping as two's complement.
 void Increment(std::atomic<std::uint32_t>& counter) {
@@ -58,18 +58,18 @@ std::shared_ptr<CSerialPort> CDeviceSerial::Engine() {
   return m_pPort;
 }
 
-int CDeviceSerial::IsPersistent() { return 1; }
-int CDeviceSerial::CanOutput() { return 1; }
-int CDeviceSerial::CanInput() { return 1; }
-int CDeviceSerial::IsSimulated() { return 0; }
+bool CDeviceSerial::IsPersistent() { return true; }
+bool CDeviceSerial::CanOutput() { return true; }
+bool CDeviceSerial::CanInput() { return true; }
+bool CDeviceSerial::IsSimulated() { return false; }
 
-int CDeviceSerial::IsRunning() { return Engine()->IsOpen(); }
+bool CDeviceSerial::IsRunning() { return Engine()->IsOpen(); }
 
-int CDeviceSerial::IsPortLost() { return Engine()->IsLost(); }
+bool CDeviceSerial::IsPortLost() { return Engine()->IsLost(); }
 
-int CDeviceSerial::GetDriverErrorCounts(SerialErrorCounts* counts) {
+bool CDeviceSerial::GetDriverErrorCounts(SerialErrorCounts* counts) {
   const std::shared_ptr<CSerialPort> engine = Engine();
-  if (!engine->IsOpen()) return 0;
+  if (!engine->IsOpen()) return false;
   return engine->GetErrorCounts(counts);
 }
 
@@ -303,7 +303,11 @@ int CDeviceSerial::Write(const void* data, int length) {
   const std::shared_ptr<CSerialPort> engine = Engine();
   // A lost port takes nothing: the bytes are not sent and not counted.
   if (!CanInput() || !engine->IsOpen() || engine->IsLost()) return 0;
-  engine->Write(data, length);  // not examined: 1 means handed to the port
+  // Dropped on purpose: the device answers whether the port took the bytes
+  // in hand (the console counts them as sent), not whether they left. A
+  // hang-up behind a failed write shows as the port lost, a Close as the
+  // device stopped; a peer that takes nothing for 2 seconds shows nowhere.
+  (void)engine->Write(data, length);
   m_sent.fetch_add(static_cast<std::uint32_t>(length));
   return 1;
 }

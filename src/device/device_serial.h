@@ -53,15 +53,15 @@ class CDeviceSerial : public CDeviceBase {
   // block it is delivering.
   ~CDeviceSerial() override;
 
-  int IsPersistent() override;
-  int CanOutput() override;
-  int CanInput() override;
-  int IsSimulated() override;
+  bool IsPersistent() override;
+  bool CanOutput() override;
+  bool CanInput() override;
+  bool IsSimulated() override;
   // The engine's IsOpen; does not take the device lock.
-  int IsRunning() override;
-  // 1 while a started port has hung up and is not open again. Any thread;
+  bool IsRunning() override;
+  // While a started port has hung up and is not open again. Any thread;
   // does not take the device lock.
-  int IsPortLost();
+  bool IsPortLost();
   // Why the port is lost: 0 while it is not, else one of the SERIAL_PORT_
   // states (waiting, gone for good, another device at its name).
   int GetPortLostState();
@@ -69,10 +69,10 @@ class CDeviceSerial : public CDeviceBase {
   // message; empty after a Start that worked.
   std::string GetOpenErrorCause();
   // What the driver lost or damaged since Start (see
-  // CSerialPort::GetErrorCounts): 1 with *counts set, or 0 when the port's
-  // driver keeps no counters or the device is stopped. Any thread; does not
+  // CSerialPort::GetErrorCounts): true with *counts set, or false when the
+  // port's driver keeps no counters or the device is stopped. Any thread; does not
   // take the device lock. Asks the driver: poll it, never per byte.
-  int GetDriverErrorCounts(SerialErrorCounts* counts);
+  bool GetDriverErrorCounts(SerialErrorCounts* counts);
   // The same failure as the step and error number, for callers that word it
   // themselves (the headless bridge in English).
   SerialOpenError GetOpenError();

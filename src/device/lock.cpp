@@ -21,8 +21,8 @@ void CLockSection::Unlock() {
   m_mutex.unlock();
 }
 
-int CLockSection::IsHeldByCurrentThread() const {
-  return m_owner.load(std::memory_order_relaxed) == std::this_thread::get_id() ? 1 : 0;
+bool CLockSection::IsHeldByCurrentThread() const {
+  return m_owner.load(std::memory_order_relaxed) == std::this_thread::get_id();
 }
 
 int CLockSection::ReleaseAll() {

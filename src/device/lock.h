@@ -21,8 +21,8 @@ class CLockSection {
   void Lock();
   void Unlock();
 
-  // 1 when the calling thread holds the section (at any depth).
-  int IsHeldByCurrentThread() const;
+  // Whether the calling thread holds the section (at any depth).
+  bool IsHeldByCurrentThread() const;
 
  private:
   friend class CUnlockScope;

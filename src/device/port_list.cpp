@@ -38,8 +38,10 @@ bool Exists(const std::string& path) {
 // 255 bytes. Only a regular file is read: a FIFO in a tree that is not the
 // kernel's would block the caller (the UI thread) for good.
 std::string ReadAttribute(const std::string& path) {
-  const int fd = OpenRegularFile(path, O_RDONLY);
-  if (fd < 0) return std::string();
+  // A failure reads as empty: most attributes are simply missing (no USB
+  // device behind an on-board UART), and the list shows what is known.
+  int fd = -1;
+  if (OpenRegularFile(path, O_RDONLY, &fd).Failed()) return std::string();
   char line[256];
   ssize_t got;
   do {

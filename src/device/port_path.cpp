@@ -2,6 +2,8 @@
 
 #include <limits.h>
 
+#include <cerrno>
+
 #include "platform/config_dir.h"
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -36,14 +38,15 @@ PortPathLookup LookUpSerialDevicePath(const std::string& portName) {
   if (!upper.empty() && !folder.empty()) {
     const std::string file = folder + "/ports.ini";
     std::string mapped;
-    if (!ReadPrivateProfileValue("Ports", upper, file, &mapped, &lookup.code)) {
-      lookup.problem = PortPathProblem::kPortsFile;
+    const SysError read = ReadPrivateProfileValue("Ports", upper, file, &mapped);
+    if (read.Failed()) {
+      lookup.error = MakeSysError(SysStep::kPortsFile, read.code);
       lookup.file = file;
       return lookup;
     }
     if (!mapped.empty()) {
       if (!IsWholeAbsolutePath(mapped)) {
-        lookup.problem = PortPathProblem::kPortsEntry;
+        lookup.error = MakeSysError(SysStep::kPortsEntry, EINVAL);
         lookup.file = file;
         return lookup;
       }
@@ -53,7 +56,7 @@ PortPathLookup LookUpSerialDevicePath(const std::string& portName) {
   }
   const unsigned long n = ComNumber(upper);
   if (n == 0) {
-    lookup.problem = PortPathProblem::kNoDevice;
+    lookup.error = MakeSysError(SysStep::kName, 0);
     return lookup;
   }
   lookup.path = "/dev/ttyS" + std::to_string(n - 1);

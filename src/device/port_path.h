@@ -13,17 +13,14 @@
 
 #include <string>
 
-enum class PortPathProblem {
-  kNone,
-  kNoDevice,   // an unknown name without an entry, "COM0", "COM03"
-  kPortsFile,  // ports.ini exists but could not be read
-  kPortsEntry  // its entry for the name is no whole absolute path
-};
+#include "platform/sys_error.h"
 
 struct PortPathLookup {
-  std::string path;  // the device path, when problem is kNone
-  PortPathProblem problem = PortPathProblem::kNone;
-  int code = 0;      // kPortsFile: the errno value of the read
+  std::string path;  // the device path, when error is success
+  // kName: an unknown name without an entry, "COM0", "COM03". kPortsFile:
+  // ports.ini exists but could not be read (its error number). kPortsEntry:
+  // its entry for the name is no whole absolute path (EINVAL).
+  SysError error;
   std::string file;  // kPortsFile, kPortsEntry: the path of ports.ini
 };
 

@@ -12,10 +12,11 @@
 // Hang-up: when the port hangs up or fails to read (an adapter pulled out, the
 // other side of a pseudo-terminal closed) the reader runs the idle hook (the
 // tail of the data leaves now, not after the outage), closes the port,
-// watches the device's folder with inotify, reports the port lost and reopens
-// the same path with the same settings as soon as it can: at most once a
-// second (every 5 seconds without an event, for a port that another program
-// let go of), delivering into the same callbacks afterwards. Only the same
+// watches for the device (on Linux its folder, with inotify), reports the
+// port lost and reopens the same path with the same settings as soon as it
+// can: at most once a second (every 5 seconds without an event, for a port
+// that another program let go of), delivering into the same callbacks
+// afterwards. Only the same
 // device is taken back (see ReopenRuleFor in port_list.h): a
 // pseudo-terminal never, an adapter by its kernel name only when sysfs shows
 // the same adapter. It sleeps in between; Close ends the wait at once.
@@ -28,19 +29,15 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/sys_error.h"
-#include "device/lock.h"
 #include "device/serial_errors.h"
-#include "device/port_list.h"
-#include "device/serial_settings.h"
+#include "device/serial_open_error.h"
 
 // Carries one received byte in the low 8 bits; the result is ignored.
 using ReceiveCallback = int (*)(unsigned int byte, void* context);
@@ -66,38 +63,6 @@ constexpr int SERIAL_PORT_GONE = 2;
 // Still lost: a different adapter appeared at the kernel's name of the lost
 // one and is left alone. Reported once per appearance.
 constexpr int SERIAL_PORT_OTHER_DEVICE = 3;
-
-// Why an Open failed: the step and the error number there (the platform's
-// one vocabulary, platform/sys_error.h), and the device path it was tried on.
-// kPortsFile and kPortsEntry: ports.ini could not be read, or its entry for
-// the name is no whole absolute path; path is then ports.ini's path.
-using SerialOpenStep = SysStep;
-struct SerialOpenError {
-  SerialOpenStep step = SerialOpenStep::kNone;
-  int code = 0;
-  std::string path;
-};
-
-// The cause in one line, for the second line of the open-error message: a
-// missing device, permission denied (joining the device's group when that
-// group may use it, else who owns the device), a port that another program
-// holds, settings the driver refuses, or the system's own text. Chinese
-// (GBK) starts with "原因："; English has no heading. Empty for kNone.
-std::string DescribeSerialOpenError(const SerialOpenError& error, Wording wording = Wording::kChinese);
-
-// The first line of every open-error message, the window's and the bridge's.
-inline constexpr char kSerialOpenHeadline[] = "串口打开错误 请查看该串口是否已被其他应用程序同时打开";
-
-// Who may open a device: its owner, group and mode, and whether joining its
-// group would let this user in (the group may read and write it and the user
-// is not in it yet). false when the path cannot be examined. Any thread.
-struct DeviceAccess {
-  std::string owner;
-  std::string group;
-  unsigned mode = 0;
-  bool groupWouldHelp = false;
-};
-bool ReadDeviceAccess(const std::string& path, DeviceAccess* access);
 
 // Event mask bits of Open. EV_RXCHAR makes the reader read; the line bits
 // choose which of OnCTS, OnDSR, OnRING and OnRLSD run after each wake-up.
@@ -136,20 +101,21 @@ class CSerialPort {
   virtual void OnReceiveIdle();
 
   // Opens the device of port (see port_path.h), configures it and starts the
-  // reader. 1 when the reader runs; 0 with the port closed when the port
-  // cannot be opened, another opener holds it, a setting cannot be applied
-  // (see serial_settings.h) or the reader cannot be started. On an open
-  // engine: 1 at once, the settings are not applied again.
-  int Open(std::string port, std::string baud, std::string parity, std::string dataBits,
-           std::string stopBits, std::uint32_t eventMask);
+  // reader. true when the reader runs; false with the port closed when the
+  // port cannot be opened, another opener holds it, a setting cannot be
+  // applied (see serial_settings.h) or the reader cannot be started
+  // (GetOpenError says which). On an open engine: true at once, the settings
+  // are not applied again.
+  bool Open(std::string port, std::string baud, std::string parity, std::string dataBits,
+            std::string stopBits, std::uint32_t eventMask);
   // Stops and joins the reader, then closes the port. Nothing on a closed
   // engine. The engine can be opened again afterwards.
   void Close();
-  // 1 from the moment the reader runs until Close has finished, also after
-  // the port hung up.
-  int IsOpen() const;
-  // 1 from a hang-up until the port is open again (or Close). Any thread.
-  int IsLost() const;
+  // From the moment the reader runs until Close has finished, also after the
+  // port hung up.
+  bool IsOpen() const;
+  // From a hang-up until the port is open again (or Close). Any thread.
+  bool IsLost() const;
   // 0 while not lost, else SERIAL_PORT_LOST, SERIAL_PORT_GONE or
   // SERIAL_PORT_OTHER_DEVICE as last reported. Any thread.
   int GetLostState() const;
@@ -163,24 +129,26 @@ class CSerialPort {
   void SetReceiveCallback(ReceiveCallback fn, void* context,
                           ReceiveBlockCallback blockFn = nullptr);
 
-  // 1 when every byte was taken by the driver (also for 0 bytes); 0 on a
-  // closed engine, a negative length, a hang-up or write error, Close, or 2
-  // seconds without progress. One writer at a time.
-  int Write(const void* data, int length);
-  int Write(const std::vector<std::uint8_t>& bytes);
+  // Success when every byte was taken by the driver (also for 0 bytes);
+  // otherwise a failure at SysStep::kWrite: EBADF on a closed engine, EINVAL
+  // for a negative length (or bytes without data), EIO while the port is lost
+  // or after a hang-up, ECANCELED when Close came, ETIMEDOUT after 2 seconds
+  // without progress, or the driver's own error number. One writer at a time.
+  SysError Write(const void* data, int length);
+  SysError Write(const std::vector<std::uint8_t>& bytes);
 
-  // 0 on a closed engine. Otherwise raise the line when state is exactly 1,
-  // lower it for any other value, and return 1 whether or not the driver
-  // could (a pseudo-terminal has no modem lines).
-  int SetRTS(int state);
-  int SetDTR(int state);
-  // 1 and *state set to 1 or 0 when the line state could be read; 0 with
-  // *state untouched on a closed engine or when the driver has no modem
+  // false on a closed engine. Otherwise raise the line when state is exactly
+  // 1, lower it for any other value, and return true whether or not the
+  // driver could (a pseudo-terminal has no modem lines).
+  bool SetRTS(int state);
+  bool SetDTR(int state);
+  // true and *state set to 1 or 0 when the line state could be read; false
+  // with *state untouched on a closed engine or when the driver has no modem
   // lines.
-  int GetCTS(int* state);
-  int GetDSR(int* state);
-  int GetRLSD(int* state);
-  int GetRING(int* state);
+  bool GetCTS(int* state);
+  bool GetDSR(int* state);
+  bool GetRLSD(int* state);
+  bool GetRING(int* state);
 
   // Any thread. With fn set and idleMs 1 to 10000, the reader waits at most
   // idleMs for the byte after a block and then runs OnReceiveIdle, once,
@@ -188,77 +156,62 @@ class CSerialPort {
   // the time-out. Uses the context of SetReceiveCallback.
   void SetIdleCallback(IdleCallback fn, int idleMs);
 
-  // Any thread. 1 with *counts set to what the driver counted since Open
+  // Any thread. true with *counts set to what the driver counted since Open
   // (over every reopen after a hang-up) when it keeps error counters (a
-  // UART, a USB adapter); 0 when it keeps none (a pseudo-terminal) or the
+  // UART, a USB adapter); false when it keeps none (a pseudo-terminal) or the
   // engine was never open. Asks the driver: a few times a second at most,
   // never per byte. Takes the handle lock briefly.
-  int GetErrorCounts(SerialErrorCounts* counts);
+  bool GetErrorCounts(SerialErrorCounts* counts);
 
   // Test hook: how often the reader has returned from its wait.
   std::uint32_t GetReaderWakeups() const;
 
  private:
-  void ReaderMain(int port, int stop);
-  // Serves the port until Close (true) or a hang-up (false). idleArmed: a
-  // reopened port runs the idle hook after its first quiet spell even before
-  // a byte arrives, for whatever the hook still holds.
-  bool ServePort(int port, int stop, std::uint32_t eventMask, bool idleArmed);
-  // Closes the lost port and waits until the path opens again: the new
-  // descriptor, or -1 on Close.
-  int AwaitReopen(int lost, int stop);
-  int TryReopen(SerialOpenError* error);
-  // Whether the device now at the path may be taken back; reports another
-  // device once per appearance through *reported.
-  bool IsSameDeviceBack(bool* reported);
+  // The engine's shape. This header and serial_port.cpp are shared by every
+  // platform; CMake compiles one engine folder beside them, device/linux/
+  // (termios2, poll, eventfd, inotify) or device/win32/, and makes it the
+  // library's PRIVATE include directory. Each engine folder holds a private
+  // header serial_port_impl.h, included by bare name by that folder's files
+  // only, that defines CSerialPort::Impl: everything the engine keeps of the
+  // operating system's (descriptors or handles, the wake-up object, the
+  // reader thread, the watch for a lost port) and the engine's own steps.
+  //
+  // Shared, defined in serial_port.cpp: the On... hooks' defaults, the
+  // callback setters, IsOpen, IsLost, GetLostState, GetOpenError,
+  // GetReaderWakeups, Write's argument check (both Write forms) and
+  // ReportState, over the members below this comment.
+  // Per engine, defined in its folder: the constructor and destructor (Impl
+  // is complete only there), Open, Close, WriteAll, SetRTS, SetDTR, GetCTS,
+  // GetDSR, GetRLSD, GetRING, GetErrorCounts, and ReadDeviceAccess (see
+  // serial_open_error.h). The engine's reader sets m_running, m_lost and
+  // m_nReaderWakeups, calls ReportState and the virtual hooks; Open sets
+  // m_openError. Nothing here names an operating-system type.
+  // Shared pure helpers for any engine: serial_settings.h (the texts, the
+  // speed check), port_path.h (port names), port_list.h (which device a
+  // reopen may take back), serial_errors.h, serial_open_error.h (the words).
+  // The Linux engine: serial_port_linux.cpp (open, close, write, lines,
+  // counters), serial_open.cpp (the open's steps), serial_reader.cpp (the
+  // reader and the reopen), port_watch.cpp (CPortWatch: the reopen's pace),
+  // serial_termios.cpp, device_access.cpp.
+  struct Impl;
+
+  // Hands the bytes to the driver; length and data already checked. Per
+  // engine.
+  SysError WriteAll(const std::uint8_t* data, std::size_t length);
+  // Runs the port state callback, when one is set (reader thread).
   void ReportState(int lost);
-  void RunLineHooks(int port, std::uint32_t eventMask, bool* linesReadable);
-  int WriteAll(const std::uint8_t* data, std::size_t length);
-  int SetLine(int bit, int state);
-  int GetLine(int bit, int* state);
-  int GetPort();
-  void SetPort(int port);
-  void CloseDescriptors();
-  void FoldErrorCounts();
 
   std::atomic<std::int32_t> m_running{0};
+  std::atomic<std::int32_t> m_lost{0};
   std::atomic<void*> m_pReceiveContext{nullptr};
   std::atomic<ReceiveCallback> m_pfnReceive{nullptr};
   std::atomic<ReceiveBlockCallback> m_pfnReceiveBlock{nullptr};
   std::atomic<void*> m_pStateContext{nullptr};
   std::atomic<PortStateCallback> m_pfnState{nullptr};
-  std::atomic<std::int32_t> m_lost{0};
-  // Held by Write for its whole extent and by Close while it closes the
-  // descriptors, so a writer never uses a closed descriptor.
-  CLockSection m_writeLock;
-  // The wake descriptor (an eventfd): written once by Close, then readable
-  // until it is closed, so every wait that includes it ends.
-  int m_hStopEvent = -1;
-  int m_hPort = -1;  // guarded by m_handleLock
-  std::thread m_readerThread;
-  // Held by Open and Close for their whole extent.
-  CLockSection m_threadLock;
-  CLockSection m_handleLock;
-  // The driver's error counters, under m_handleLock: the sum over the
-  // descriptors closed since Open, and the current descriptor's counters when
-  // it was opened and when they were last read.
-  SerialErrorCounts m_errorsClosed;
-  SerialErrorCounts m_errorsAtOpen;
-  SerialErrorCounts m_errorsSeen;
-  bool m_bErrorCounters = false;
-  std::uint32_t m_eventMask = 0;
-  // What Open opened, for the reopen after a hang-up; set before the reader
-  // starts and only read by it afterwards.
-  std::string m_strPath;
-  SerialLineSettings m_settings;
-  SerialReopenRule m_reopenRule = SerialReopenRule::kFollow;
-  std::string m_strIdentity;  // of the adapter opened, for kSameDevice
-  SerialOpenError m_openError;
-
-  std::mutex m_startMutex;
-  std::condition_variable m_startCv;
-  std::atomic<std::uint32_t> m_nReaderWakeups{0};
   // The idle time-out: read by the reader before each wait.
   std::atomic<IdleCallback> m_pfnIdle{nullptr};
   std::atomic<std::int32_t> m_nIdleMs{0};
+  std::atomic<std::uint32_t> m_nReaderWakeups{0};
+  SerialOpenError m_openError;  // controlling thread
+  std::unique_ptr<Impl> m_pImpl;
 };

@@ -1,15 +1,13 @@
 // Line settings of a serial port: the four setting texts a device carries
-// (baud, parity display name, data bits, stop bits) checked and turned into
-// the kernel's termios2 record. Pure functions, so every setting can be
-// tested without a port (a pseudo-terminal forces 8 bits and no parity).
+// (baud, parity display name, data bits, stop bits), checked. Pure functions,
+// shared by every serial engine (each turns the settings into its system's
+// own record: device/linux/serial_termios.h).
 //
 // Threads: any thread; nothing blocks.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-struct termios2;  // <asm/termbits.h>; only the Linux backend and its tests see it
 
 struct SerialLineSettings {
   std::uint32_t nBaud = 9600;
@@ -44,29 +42,22 @@ constexpr int SERIAL_STOP_BITS_MAX = 2;
 // "odd" or the empty text) is N.
 char SerialParityLetter(const std::string& parity);
 
-// One setting text each: 1 and *out set when it can be applied, else 0 and
-// *out untouched. Baud: a decimal number from 1 to 4294967295 with nothing
+// One setting text each: true and *out set when it can be applied, else
+// false and *out untouched. Baud: a decimal number from 1 to 4294967295 with nothing
 // around it (0 would hang the line up). Data bits: one digit, 5 to 8. Stop
 // bits: "1" or "2".
-int ParseSerialBaud(const std::string& baud, std::uint32_t* out);
-int ParseSerialDataBits(const std::string& dataBits, int* out);
-int ParseSerialStopBits(const std::string& stopBits, int* out);
+bool ParseSerialBaud(const std::string& baud, std::uint32_t* out);
+bool ParseSerialDataBits(const std::string& dataBits, int* out);
+bool ParseSerialStopBits(const std::string& stopBits, int* out);
 
-// 1 and out filled when every text can be applied (see above); otherwise 0
-// and out untouched.
-int ParseSerialLineSettings(const std::string& baud, const std::string& parity,
-                            const std::string& dataBits, const std::string& stopBits,
-                            SerialLineSettings* out);
+// true and out filled when every text can be applied (see above); otherwise
+// false and out untouched.
+bool ParseSerialLineSettings(const std::string& baud, const std::string& parity,
+                             const std::string& dataBits, const std::string& stopBits,
+                             SerialLineSettings* out);
 
-// Fills every field of out, so nothing a previous program left on the port
-// survives: raw bytes in and out (no echo, no line editing, no translation, a
-// break reads as nothing), receiver on, modem status lines ignored, no flow
-// control, the lines dropped on the last close, and the exact speed through
-// BOTHER for both directions.
-void BuildSerialTermios(const SerialLineSettings& settings, termios2* out);
-
-// 1 when the speed a driver reports back after the settings were applied is
+// Whether the speed a driver reports back after the settings were applied is
 // the one asked for, give or take 3% (what a UART receiver tolerates); drivers
 // round to what their clock divides to, and fall back to another speed when
 // they cannot come near.
-int SerialSpeedAccepted(std::uint32_t requested, std::uint32_t reported);
+bool SerialSpeedAccepted(std::uint32_t requested, std::uint32_t reported);

@@ -84,7 +84,9 @@ CArchive::CArchive(std::vector<std::uint8_t> data) : m_mode(load), m_buffer(std:
 CArchive::~CArchive() = default;
 
 int CArchive::SaveFile(const std::string& path) const {
-  const int fd = OpenRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC);
+  // The cause is not kept: SaveFile answers 1 or 0 (see archive.h).
+  int fd = -1;
+  (void)OpenRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC, &fd);
   std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
   if (!file) {
     if (fd >= 0) close(fd);
@@ -104,7 +106,9 @@ int CArchive::LoadFile(const std::string& path) {
   m_storeMap.clear();
   m_loadMap.assign(1, {nullptr, nullptr, -1});
   m_nMapCount = 1;
-  const int fd = OpenRegularFile(path, O_RDONLY);
+  // The cause is not kept: LoadFile answers 1 or 0 (see archive.h).
+  int fd = -1;
+  (void)OpenRegularFile(path, O_RDONLY, &fd);
   std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "rb");
   if (!file) {
     if (fd >= 0) close(fd);

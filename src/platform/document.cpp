@@ -20,8 +20,10 @@ int CDocument::OnNewDocument() {
 int CDocument::OnOpenDocument(const std::string& path) {
   // Only a regular file: a FIFO would block the UI thread in open(), and a
   // folder or a device is no document.
-  int fd = OpenRegularFile(path, O_RDONLY);
-  if (fd < 0) return 0;
+  // The cause is not kept: the document interface answers 1 or 0, and its
+  // callers say that the document did not open, whatever the cause.
+  int fd = -1;
+  if (OpenRegularFile(path, O_RDONLY, &fd).Failed()) return 0;
   close(fd);
   DeleteContents();
   SetPathName(path);
@@ -30,8 +32,10 @@ int CDocument::OnOpenDocument(const std::string& path) {
 }
 
 int CDocument::OnSaveDocument(const std::string& path) {
-  int fd = OpenRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-  if (fd < 0) return 0;
+  // The cause is not kept, as for the open: the application says
+  // "保存文档失败。" whatever it was.
+  int fd = -1;
+  if (OpenRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC, &fd, 0666).Failed()) return 0;
   // The file is empty; only a failed close can still lose it (e.g. on NFS).
   if (close(fd) != 0) return 0;
   SetPathName(path);

@@ -175,12 +175,12 @@ void SayTooLarge(const std::string& path) {
                 PROFILE_MAX_BYTES);
 }
 
-// The whole file, or false with the reason in *error (ENOENT for a missing
-// file). One that is too large is said once.
-bool ReadWholeFile(const std::string& path, std::string& content, int* error) {
-  if (ReadProfileFile(path, &content, error)) return true;
-  if (*error == EFBIG) SayTooLarge(path);
-  return false;
+// The whole file; failures are at kRead (ENOENT for a missing file). One
+// that is too large is said once.
+SysError ReadWholeFile(const std::string& path, std::string& content) {
+  const SysError read = ReadProfileFile(path, &content);
+  if (read.code == EFBIG) SayTooLarge(path);
+  return read;
 }
 
 // A trimmed value as a read returns it: without matching quotes, at most limit bytes.
@@ -235,8 +235,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   std::string_view sectionName = Trim(section);
   std::string_view keyName = Trim(key);
   std::string content;
-  int error = 0;
-  if (sectionName.empty() || keyName.empty() || !ReadWholeFile(path, content, &error)) {
+  // A file that cannot be read gives the default, as a missing one does:
+  // that is what this reading promises (ReadPrivateProfileValue tells them
+  // apart for a caller that must).
+  if (sectionName.empty() || keyName.empty() || ReadWholeFile(path, content).Failed()) {
     return CutToCharacters(fallback, limit);
   }
   Location where = LocateInContent(content, sectionName, keyName);
@@ -245,23 +247,18 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
   return Unquote(Parse(where.keyLine).value, limit);
 }
 
-bool ReadPrivateProfileValue(const std::string& section, const std::string& key, const std::string& path,
-                             std::string* value, int* error) {
+SysError ReadPrivateProfileValue(const std::string& section, const std::string& key, const std::string& path,
+                                 std::string* value) {
   value->clear();
-  *error = 0;
   std::string content;
-  int failure = 0;
-  if (!ReadWholeFile(path, content, &failure)) {
-    if (failure == ENOENT) return true;
-    *error = failure;
-    return false;
-  }
+  const SysError read = ReadWholeFile(path, content);
+  if (read.Failed()) return read.code == ENOENT ? SysError() : read;
   std::string_view sectionName = Trim(section);
   std::string_view keyName = Trim(key);
-  if (sectionName.empty() || keyName.empty()) return true;
+  if (sectionName.empty() || keyName.empty()) return SysError();
   Location where = LocateInContent(content, sectionName, keyName);
   if (where.key != SIZE_MAX) *value = Unquote(Parse(where.keyLine).value, SIZE_MAX);
-  return true;
+  return SysError();
 }
 
 std::string ProfileValueAsRead(const std::string& written, std::size_t bufferSize) {
@@ -280,9 +277,9 @@ bool WritePrivateProfileKeys(const std::string& section,
 
   std::string content;
   ProfileFileState existing;
-  int error = 0;
-  if (!ReadProfileForRewrite(path, &content, &existing, &error)) {
-    if (error == EFBIG) SayTooLarge(path);
+  const SysError read = ReadProfileForRewrite(path, &content, &existing);
+  if (read.Failed()) {
+    if (read.code == EFBIG) SayTooLarge(path);
     return false;  // never replace what we could not read or may not write
   }
 

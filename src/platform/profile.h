@@ -30,17 +30,19 @@
 #include <utility>
 #include <vector>
 
+#include "platform/sys_error.h"
+
 // 1 MiB: ten history entries or a port map take a few hundred bytes.
 constexpr std::size_t PROFILE_MAX_BYTES = std::size_t{1} << 20;
 
 // Reads the value of key in section of the file at path, whole (no buffer
 // limit), into *value: empty when the file, the section or the key is
-// missing. False, with an errno value in *error, when the file exists but
-// cannot be read: its own error (EACCES, ...), EINVAL when it is not a regular
-// file (a FIFO, a folder), EFBIG when it is larger than PROFILE_MAX_BYTES.
-// For a file whose failure must not pass as absent.
-bool ReadPrivateProfileValue(const std::string& section, const std::string& key, const std::string& path,
-                             std::string* value, int* error);
+// missing. A failure at SysStep::kRead when the file exists but cannot be
+// read: its own error (EACCES, ...), EINVAL when it is not a regular file (a
+// FIFO, a folder), EFBIG when it is larger than PROFILE_MAX_BYTES. For a file
+// whose failure must not pass as absent.
+SysError ReadPrivateProfileValue(const std::string& section, const std::string& key, const std::string& path,
+                                 std::string* value);
 
 // Returns the value of key in section of the file at path, at most
 // bufferSize - 1 bytes of it (nothing for a size of 0 or 1). A double-byte

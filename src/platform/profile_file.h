@@ -8,12 +8,13 @@
 
 #include <string>
 
-// The whole file at path into *content. False with an errno value in *error:
-// ENOENT for a missing file, EINVAL for a path that is no regular file (a
-// FIFO, a folder, a device), EFBIG for one larger than PROFILE_MAX_BYTES
-// (also when it grows while it is read; *content is then empty), or the
-// system's error.
-bool ReadProfileFile(const std::string& path, std::string* content, int* error);
+#include "platform/sys_error.h"
+
+// The whole file at path into *content. Failures are at kRead: ENOENT for a
+// missing file, EINVAL for a path that is no regular file (a FIFO, a folder,
+// a device), EFBIG for one larger than PROFILE_MAX_BYTES (also when it grows
+// while it is read; *content is then empty), or the system's error.
+SysError ReadProfileFile(const std::string& path, std::string* content);
 
 // What a replacement keeps of the file it replaces: whether there was one,
 // and its permission bits (POSIX) or attributes (Windows).
@@ -23,11 +24,11 @@ struct ProfileFileState {
 };
 
 // The file's content before a rewrite, read through no link. A missing file
-// is true with an empty content and state->exists false. False with *error
-// when the file must not be rewritten: ELOOP for a link in its place, the
-// read's error, EACCES when it may not be written (no write permission, for
-// root too; a read-only file on Windows).
-bool ReadProfileForRewrite(const std::string& path, std::string* content, ProfileFileState* state, int* error);
+// is success with an empty content and state->exists false. A failure when
+// the file must not be rewritten: ELOOP for a link in its place, the read's
+// error, EACCES at kWrite when it may not be written (no write permission,
+// for root too; a read-only file on Windows).
+SysError ReadProfileForRewrite(const std::string& path, std::string* content, ProfileFileState* state);
 
 // Writes content to a fresh file beside path and renames it over the name
 // path (the name itself is replaced; nothing it may point to is touched), so

@@ -11,8 +11,12 @@
 
 #include <string>
 
+#include "platform/sys_error.h"
+
 // open(2) of path with flags (O_CLOEXEC is added) when path is a regular file
-// or, with O_CREAT in flags, does not exist yet. Returns the descriptor, or -1
-// with errno set: ENOENT for a missing file, EINVAL for a path that is not a
-// regular file, or the error of the open itself. The descriptor is blocking.
-int OpenRegularFile(const std::string& path, int flags, mode_t mode = 0666);
+// or, with O_CREAT in flags, does not exist yet. Success with the descriptor
+// in *fd, blocking; otherwise *fd is -1 and the failure is at kCreate (flags
+// with O_CREAT), kRead (read-only) or kWrite: ENOENT for a missing file,
+// EINVAL for a path that is not a regular file, or the error of the open
+// itself.
+SysError OpenRegularFile(const std::string& path, int flags, int* fd, mode_t mode = 0666);

@@ -8,6 +8,7 @@ namespace {
 constexpr unsigned Bit(SysStep step) { return 1u << static_cast<unsigned>(step); }
 constexpr unsigned kAnyStep = ~0u;
 constexpr unsigned kOpening = Bit(SysStep::kOpen) | Bit(SysStep::kLock);
+constexpr unsigned kReading = Bit(SysStep::kPortsFile) | Bit(SysStep::kRead);
 constexpr int kAnyCode = -1;
 
 // One cause in both wordings. {subject}, {detail} and {system} are filled in
@@ -43,11 +44,11 @@ constexpr CauseWords kCauses[] = {
     {Bit(SysStep::kSettings), EINVAL, "{subject} 不接受这些串口参数（波特率等）",
      "{subject} refuses these line settings (baud rate or format)"},
     {Bit(SysStep::kReader), kAnyCode, "无法启动读取线程（{system}）", "cannot start the reader thread ({system})"},
-    {Bit(SysStep::kPortsFile), EACCES, "没有读取 {subject} 的权限", "no permission to read {subject}"},
-    {Bit(SysStep::kPortsFile), EPERM, "没有读取 {subject} 的权限", "no permission to read {subject}"},
-    {Bit(SysStep::kPortsFile), EINVAL, "{subject} 不是普通文件", "{subject} is not a regular file"},
-    {Bit(SysStep::kPortsFile), EFBIG, "{subject} 大于 1 MiB，不予读取", "{subject} is larger than 1 MiB and is not read"},
-    {Bit(SysStep::kPortsFile), kAnyCode, "无法读取 {subject}：{system}", "cannot read {subject}: {system}"},
+    {kReading, EACCES, "没有读取 {subject} 的权限", "no permission to read {subject}"},
+    {kReading, EPERM, "没有读取 {subject} 的权限", "no permission to read {subject}"},
+    {kReading, EINVAL, "{subject} 不是普通文件", "{subject} is not a regular file"},
+    {kReading, EFBIG, "{subject} 大于 1 MiB，不予读取", "{subject} is larger than 1 MiB and is not read"},
+    {kReading, kAnyCode, "无法读取 {subject}：{system}", "cannot read {subject}: {system}"},
     {Bit(SysStep::kPortsEntry), kAnyCode, "{subject} 中为该端口指定的设备路径无效（须为以 / 开头的完整路径）",
      "the device path given for this port in {subject} is not valid (it must be a whole path starting with /)"},
 

@@ -31,6 +31,7 @@ enum class SysStep : unsigned char {
   kPortsFile,     // reading ports.ini
   kPortsEntry,    // ports.ini's entry for the port is no whole path
   kWrite,         // writing to a device or file
+  kRead,          // reading a file
   kCreate,        // creating a file or socket
   kBind,          // binding the local UDP port
   kSend,          // sending a datagram

@@ -48,8 +48,7 @@ TEST_F(PortPath, APortsIniThatCannotBeReadIsAnErrorAndNeverBlocks) {
   ASSERT_EQ(mkfifo((folder / "ports.ini").c_str(), 0600), 0);
   WithWatchdog("a FIFO as ports.ini", [&] {
     const PortPathLookup fifo = LookUpSerialDevicePath("COM3");
-    EXPECT_EQ(fifo.problem, PortPathProblem::kPortsFile);
-    EXPECT_EQ(fifo.code, EINVAL);
+    EXPECT_EQ(fifo.error, (SysError{SysStep::kPortsFile, EINVAL}));
     EXPECT_EQ(fifo.file, folder / "ports.ini");
     EXPECT_EQ(fifo.path, "");
   });
@@ -57,7 +56,7 @@ TEST_F(PortPath, APortsIniThatCannotBeReadIsAnErrorAndNeverBlocks) {
   ASSERT_TRUE(folder.WriteFile("ports.ini", "[Ports]\r\nCOM3=/dev/ttyUSB9\r\n"));
   ASSERT_EQ(chmod((folder / "ports.ini").c_str(), 0), 0);
   if (geteuid() != 0) {
-    EXPECT_EQ(LookUpSerialDevicePath("COM3").code, EACCES);
+    EXPECT_EQ(LookUpSerialDevicePath("COM3").error, (SysError{SysStep::kPortsFile, EACCES}));
   }
   EXPECT_NE(SerialDevicePath("COM3"), "/dev/ttyS2");
 }
@@ -71,7 +70,7 @@ TEST_F(PortPath, AnEntryMustBeAWholeAbsolutePath) {
                                                 tooLong + "\r\nCOM4=" + tooLong.substr(0, 4095) + "\r\n"));
   for (const char* name : {"COM1", "COM2", "COM3"}) {
     const PortPathLookup lookup = LookUpSerialDevicePath(name);
-    EXPECT_EQ(lookup.problem, PortPathProblem::kPortsEntry) << name;
+    EXPECT_EQ(lookup.error.step, SysStep::kPortsEntry) << name;
     EXPECT_EQ(lookup.path, "") << name;
   }
   EXPECT_EQ(SerialDevicePath("COM4"), tooLong.substr(0, 4095));

@@ -210,7 +210,7 @@ TEST(SerialPort, APseudoTerminalThatHungUpIsNeverReopened) {
   if (other.path == name) std::this_thread::sleep_for(1500ms);  // longer than the reopen spacing
   EXPECT_EQ(port.IsLost(), 1);
   EXPECT_EQ(state.load(), SERIAL_PORT_GONE);
-  EXPECT_EQ(port.Write("x", 1), 0);
+  EXPECT_TRUE(port.Write("x", 1).Failed());
   WithWatchdog("Close", [&] { port.Close(); });
 }
 
@@ -244,7 +244,7 @@ TEST(SerialPort, AfterAHangUpThePortReopensAtTheSamePath) {
   for (int i = 0; i < 2000 && !port.IsLost(); ++i) std::this_thread::sleep_for(5ms);
   ASSERT_EQ(port.IsLost(), 1);
   EXPECT_EQ(port.IsOpen(), 1) << "open until Close";
-  EXPECT_EQ(port.Write("x", 1), 0) << "nothing can be written to a line that hung up";
+  EXPECT_EQ(port.Write("x", 1), (SysError{SysStep::kWrite, EIO})) << "nothing can be written to a line that hung up";
   const std::uint32_t before = port.GetReaderWakeups();
   std::this_thread::sleep_for(1500ms);
   // Retries at most once a second, plus whatever other ptys come and go.
@@ -258,7 +258,7 @@ TEST(SerialPort, AfterAHangUpThePortReopensAtTheSamePath) {
   ASSERT_TRUE(second.WriteMaster("cd", 2));
   ASSERT_TRUE(collector.WaitFor(4));
   EXPECT_EQ(collector.bytes, std::vector<std::uint8_t>({'a', 'b', 'c', 'd'}));
-  EXPECT_EQ(port.Write("ok", 2), 1);
+  EXPECT_EQ(port.Write("ok", 2), SysError());
   EXPECT_EQ(second.ReadMaster(2, 2000), std::vector<std::uint8_t>({'o', 'k'}));
   {
     std::lock_guard<std::mutex> lock(states.mutex);
@@ -332,19 +332,19 @@ TEST(SerialPort, WritesReachThePeer) {
   PtyPair pty;
   OPEN_PTY_OR_SKIP(pty);
   CSerialPort port;
-  EXPECT_EQ(port.Write("x", 1), 0) << "closed";
+  EXPECT_EQ(port.Write("x", 1), (SysError{SysStep::kWrite, EBADF})) << "closed";
   ASSERT_EQ(port.Open(pty.path, "115200", "无", "8", "1", SERIAL_EVENT_MASK), 1);
-  EXPECT_EQ(port.Write("AT\r\n", 4), 1);
+  EXPECT_EQ(port.Write("AT\r\n", 4), SysError());
   const std::vector<std::uint8_t> block = AllByteValues(8);
-  EXPECT_EQ(port.Write(block), 1);
-  EXPECT_EQ(port.Write(nullptr, 0), 1);
-  EXPECT_EQ(port.Write("x", -1), 0);
+  EXPECT_EQ(port.Write(block), SysError());
+  EXPECT_EQ(port.Write(nullptr, 0), SysError());
+  EXPECT_EQ(port.Write("x", -1), (SysError{SysStep::kWrite, EINVAL}));
 
   std::vector<std::uint8_t> want = {'A', 'T', '\r', '\n'};
   want.insert(want.end(), block.begin(), block.end());
   EXPECT_EQ(pty.ReadMaster(want.size(), 2000), want) << "raw output: no CR/LF mapping";
   port.Close();
-  EXPECT_EQ(port.Write(block), 0);
+  EXPECT_EQ(port.Write(block), (SysError{SysStep::kWrite, EBADF}));
 }
 
 TEST(SerialPort, AWriteToAPeerThatNeverReadsGivesUp) {
@@ -353,17 +353,17 @@ TEST(SerialPort, AWriteToAPeerThatNeverReadsGivesUp) {
   CSerialPort port;
   ASSERT_EQ(port.Open(pty.path, "9600", "无", "8", "1", SERIAL_EVENT_MASK), 1);
   const std::vector<std::uint8_t> big(4 * 1024 * 1024, 'z');
-  int result = -1;
+  SysError result;
   WithWatchdog("Write", [&] { result = port.Write(big); });
-  EXPECT_EQ(result, 0);
+  EXPECT_EQ(result, (SysError{SysStep::kWrite, ETIMEDOUT}));
 
   // Close ends a write that is waiting for room.
-  std::atomic<int> blocked{-1};
-  std::thread writer([&] { blocked.store(port.Write(big)); });
+  std::atomic<bool> blocked{false};
+  std::thread writer([&] { blocked.store(port.Write(big).Failed()); });
   std::this_thread::sleep_for(100ms);
   WithWatchdog("Close", [&] { port.Close(); });
   writer.join();
-  EXPECT_EQ(blocked.load(), 0);
+  EXPECT_TRUE(blocked.load());
 }
 
 TEST(SerialPort, ModemLinesOnADriverWithoutThem) {

@@ -232,9 +232,7 @@ TEST_F(ProfileTest, AFileLargerThanTheBoundIsNeitherReadNorRewritten) {
   Put(content + ";");
   EXPECT_EQ(Read("s", "k", "d"), "d");
   std::string value;
-  int error = 0;
-  EXPECT_FALSE(ReadPrivateProfileValue("s", "k", m_path, &value, &error));
-  EXPECT_EQ(error, EFBIG);
+  EXPECT_EQ(ReadPrivateProfileValue("s", "k", m_path, &value), (SysError{SysStep::kRead, EFBIG}));
   EXPECT_FALSE(WritePrivateProfileString("s", "k", "2", m_path));
   EXPECT_EQ(Get().size(), PROFILE_MAX_BYTES + 1);
 }

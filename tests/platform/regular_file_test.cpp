@@ -17,21 +17,21 @@ TEST(RegularFile, OpensFilesAndRefusesEverythingElseWithoutBlocking) {
   const std::string fifo = dir / "fifo.ini";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
 
-  int fd = OpenRegularFile(dir / "a.ini", O_RDONLY);
+  int fd = -1;
+  ASSERT_EQ(OpenRegularFile(dir / "a.ini", O_RDONLY, &fd), SysError());
   ASSERT_GE(fd, 0);
   EXPECT_EQ(fcntl(fd, F_GETFL) & O_NONBLOCK, 0) << "handed over blocking";
   EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
   close(fd);
 
   for (const std::string& path : {fifo, dir.path, std::string("/dev/zero"), std::string("/dev/null")}) {
-    errno = 0;
-    EXPECT_EQ(OpenRegularFile(path, O_RDONLY), -1) << path;
-    EXPECT_EQ(errno, EINVAL) << path;
-    EXPECT_EQ(OpenRegularFile(path, O_WRONLY | O_CREAT, 0600), -1) << path;
+    EXPECT_EQ(OpenRegularFile(path, O_RDONLY, &fd), (SysError{SysStep::kRead, EINVAL})) << path;
+    EXPECT_EQ(fd, -1) << path;
+    EXPECT_EQ(OpenRegularFile(path, O_WRONLY | O_CREAT, &fd, 0600), (SysError{SysStep::kCreate, EINVAL})) << path;
+    EXPECT_EQ(fd, -1) << path;
   }
-  EXPECT_EQ(OpenRegularFile(dir / "missing.ini", O_RDONLY), -1);
-  EXPECT_EQ(errno, ENOENT);
-  fd = OpenRegularFile(dir / "new.ini", O_WRONLY | O_CREAT, 0600);
+  EXPECT_EQ(OpenRegularFile(dir / "missing.ini", O_RDONLY, &fd), (SysError{SysStep::kRead, ENOENT}));
+  EXPECT_EQ(OpenRegularFile(dir / "new.ini", O_WRONLY | O_CREAT, &fd, 0600), SysError());
   EXPECT_GE(fd, 0);
   if (fd >= 0) close(fd);
 }

@@ -16,12 +16,10 @@ namespace {
 
 // Reads the whole file; see ReadProfileFile. extraFlags: O_NOFOLLOW for a
 // rewrite.
-bool ReadWhole(const std::string& path, std::string* content, int* error, int extraFlags) {
-  int fd = OpenRegularFile(path, O_RDONLY | extraFlags);
-  if (fd < 0) {
-    *error = errno;
-    return false;
-  }
+SysError ReadWhole(const std::string& path, std::string* content, int extraFlags) {
+  int fd = -1;
+  const SysError opened = OpenRegularFile(path, O_RDONLY | extraFlags, &fd);
+  if (opened.Failed()) return opened;
   content->clear();
   struct stat st {};
   bool tooLarge = fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > PROFILE_MAX_BYTES;
@@ -35,19 +33,18 @@ bool ReadWhole(const std::string& path, std::string* content, int* error, int ex
     } else if (n == 0) {
       break;
     } else if (errno != EINTR) {
-      *error = errno;
+      const SysError failed = LastSysError(SysStep::kRead);
       close(fd);
-      return false;
+      return failed;
     }
   }
   close(fd);
   if (tooLarge) {
     content->clear();
     content->shrink_to_fit();
-    *error = EFBIG;
-    return false;
+    return MakeSysError(SysStep::kRead, EFBIG);
   }
-  return true;
+  return SysError();
 }
 
 bool WriteAll(int fd, const std::string& content) {
@@ -73,37 +70,23 @@ bool MayWrite(const std::string& path, const struct stat& st) {
 
 }  // namespace
 
-bool ReadProfileFile(const std::string& path, std::string* content, int* error) {
-  return ReadWhole(path, content, error, 0);
-}
+SysError ReadProfileFile(const std::string& path, std::string* content) { return ReadWhole(path, content, 0); }
 
-bool ReadProfileForRewrite(const std::string& path, std::string* content, ProfileFileState* state, int* error) {
+SysError ReadProfileForRewrite(const std::string& path, std::string* content, ProfileFileState* state) {
   // A symbolic link in the file's place is refused, never followed: whoever
   // could put it there (another user sharing the folder) would otherwise
   // choose which file we rewrite, as root /etc/passwd.
   struct stat st {};
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    *error = ELOOP;
-    return false;
-  }
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return MakeSysError(SysStep::kWrite, ELOOP);
   *state = ProfileFileState();
   content->clear();
-  if (!ReadWhole(path, content, error, O_NOFOLLOW)) {
-    if (*error != ENOENT) return false;
-    *error = 0;
-    return true;
-  }
-  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    *error = EINVAL;
-    return false;
-  }
-  if (!MayWrite(path, st)) {
-    *error = EACCES;
-    return false;
-  }
+  const SysError read = ReadWhole(path, content, O_NOFOLLOW);
+  if (read.Failed()) return read.code == ENOENT ? SysError() : read;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return MakeSysError(SysStep::kWrite, EINVAL);
+  if (!MayWrite(path, st)) return MakeSysError(SysStep::kWrite, EACCES);
   state->exists = true;
   state->mode = static_cast<unsigned>(st.st_mode & 07777);
-  return true;
+  return SysError();
 }
 
 bool ReplaceProfileFile(const std::string& path, const std::string& content, const ProfileFileState& state) {

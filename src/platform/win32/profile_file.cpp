@@ -5,13 +5,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 
 #include "platform/profile.h"
 #include "platform/win32/wide_text.h"
-#include "platform/win32/win32_error.h"
 
 namespace {
 
@@ -23,29 +23,26 @@ bool NamesDevice(const std::wstring& path) {
   return n > 0 && n < MAX_PATH * 4 && std::wstring_view(full, n).substr(0, 4) == L"\\\\.\\";
 }
 
-bool ReadWhole(const std::wstring& path, std::string* content, int* error) {
+SysError ReadWhole(const std::wstring& path, std::string* content) {
   content->clear();
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) || NamesDevice(path)) {
-    *error = EINVAL;
-    return false;
+    return MakeSysError(SysStep::kRead, EINVAL);
   }
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    *error = ErrnoFromWin32(GetLastError());
-    return false;
-  }
+  if (file == INVALID_HANDLE_VALUE) return LastSysError(SysStep::kRead);
+  SysError error;
   LARGE_INTEGER size {};
   bool ok = GetFileType(file) == FILE_TYPE_DISK;
-  if (!ok) *error = EINVAL;
+  if (!ok) error = MakeSysError(SysStep::kRead, EINVAL);
   bool tooLarge = ok && GetFileSizeEx(file, &size) && static_cast<std::uint64_t>(size.QuadPart) > PROFILE_MAX_BYTES;
   if (ok && !tooLarge) content->reserve(static_cast<std::size_t>(size.QuadPart));
   char buffer[8192];
   while (ok && !tooLarge) {
     DWORD got = 0;
     if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
-      *error = ErrnoFromWin32(GetLastError());
+      error = LastSysError(SysStep::kRead);
       ok = false;
     } else if (got == 0) {
       break;
@@ -56,14 +53,14 @@ bool ReadWhole(const std::wstring& path, std::string* content, int* error) {
   }
   CloseHandle(file);
   if (ok && tooLarge) {
-    *error = EFBIG;
+    error = MakeSysError(SysStep::kRead, EFBIG);
     ok = false;
   }
   if (!ok) {
     content->clear();
     content->shrink_to_fit();
   }
-  return ok;
+  return error;
 }
 
 bool WriteAll(HANDLE file, const std::string& content) {
@@ -79,33 +76,28 @@ bool WriteAll(HANDLE file, const std::string& content) {
 
 }  // namespace
 
-bool ReadProfileFile(const std::string& path, std::string* content, int* error) {
-  return ReadWhole(WideFromGbk(path), content, error);
+SysError ReadProfileFile(const std::string& path, std::string* content) {
+  return ReadWhole(WideFromGbk(path), content);
 }
 
-bool ReadProfileForRewrite(const std::string& path, std::string* content, ProfileFileState* state, int* error) {
+SysError ReadProfileForRewrite(const std::string& path, std::string* content, ProfileFileState* state) {
   const std::wstring wide = WideFromGbk(path);
   *state = ProfileFileState();
   content->clear();
   // A link or junction in the file's place is refused, never followed.
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    *error = ELOOP;
-    return false;
+    return MakeSysError(SysStep::kWrite, ELOOP);
   }
-  if (!ReadWhole(wide, content, error)) {
-    if (*error != ENOENT) return false;
-    *error = 0;
-    return true;
-  }
+  const SysError read = ReadWhole(wide, content);
+  if (read.Failed()) return read.code == ENOENT ? SysError() : read;
   // A read-only history is meant to stay as it is.
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    *error = EACCES;
-    return false;
+    return MakeSysError(SysStep::kWrite, EACCES);
   }
   state->exists = true;
   state->mode = attributes;
-  return true;
+  return SysError();
 }
 
 bool ReplaceProfileFile(const std::string& path, const std::string& content, const ProfileFileState& state) {

@@ -26,24 +26,31 @@ bool NamesDevice(const std::wstring& path) {
   return full.compare(0, 4, L"\\\\.\\") == 0;
 }
 
+SysStep StepOf(int flags) {
+  if ((flags & _O_CREAT) != 0) return SysStep::kCreate;
+  return (flags & (_O_WRONLY | _O_RDWR)) == 0 ? SysStep::kRead : SysStep::kWrite;
+}
+
 }  // namespace
 
-int OpenRegularFile(const std::string& path, int flags, mode_t mode) {
+SysError OpenRegularFile(const std::string& path, int flags, int* fd, mode_t mode) {
+  *fd = -1;
+  const SysStep step = StepOf(flags);
   const std::wstring wide = WideFromGbk(path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) || NamesDevice(wide)) {
-    errno = EINVAL;
-    return -1;
+    return MakeSysError(step, EINVAL);
   }
-  // Binary, and not inherited by programs we might start.
-  const int fd = _wopen(wide.c_str(), flags | _O_BINARY | _O_NOINHERIT, mode & (_S_IREAD | _S_IWRITE));
-  if (fd < 0) return -1;
+  // Binary, and not inherited by programs we might start. The C runtime
+  // opens it, so its errno holds the cause.
+  const int opened = _wopen(wide.c_str(), flags | _O_BINARY | _O_NOINHERIT, mode & (_S_IREAD | _S_IWRITE));
+  if (opened < 0) return MakeSysError(step, errno);
   struct _stat64 st {};
-  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-  if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG || GetFileType(handle) != FILE_TYPE_DISK) {
-    _close(fd);
-    errno = EINVAL;
-    return -1;
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(opened));
+  if (_fstat64(opened, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG || GetFileType(handle) != FILE_TYPE_DISK) {
+    _close(opened);
+    return MakeSysError(step, EINVAL);
   }
-  return fd;
+  *fd = opened;
+  return SysError();
 }

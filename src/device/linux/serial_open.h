@@ -1,0 +1,26 @@
+// PRIVATE to the Linux serial engine (the files of src/device/linux); see
+// serial_port_impl.h.
+//
+// Opening a serial device, step by step, each failure kept with its step and
+// error number: the settings texts and the port name, the device node, the
+// exclusive lock, the line settings. Any thread; blocks on the file system
+// and the driver only.
+#pragma once
+
+#include <string>
+
+#include "device/serial_open_error.h"
+#include "device/serial_settings.h"
+
+// The line settings of the four texts and the device path of port; false
+// with the cause in *error (kSettingsText, kName, kPortsFile, kPortsEntry).
+bool ResolvePort(const std::string& port, const std::string& baud, const std::string& parity,
+                 const std::string& dataBits, const std::string& stopBits, SerialLineSettings* settings,
+                 std::string* path, SerialOpenError* error);
+
+// Opens and configures the device; the descriptor, or -1 with the step that
+// failed (kOpen, kLock, kSettings) and its error number in *error.
+int OpenConfigured(const std::string& path, const SerialLineSettings& settings, SerialOpenError* error);
+
+// Gives up exclusive use and closes fd; nothing for -1.
+void CloseQuietly(int fd);

@@ -1,9 +1,8 @@
 #include "device/port_path.h"
 
-#include <limits.h>
-
 #include <cerrno>
 
+#include "device/port_name.h"
 #include "platform/config_dir.h"
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -19,17 +18,11 @@ unsigned long ComNumber(const std::string& upper) {
   return static_cast<unsigned long>(n);
 }
 
-// A path that open(2) takes as written: a relative one would depend on the
-// folder the program was started in, and a NUL would cut it short.
-bool IsWholeAbsolutePath(const std::string& path) {
-  return !path.empty() && path[0] == '/' && path.size() < PATH_MAX && path.find('\0') == std::string::npos;
-}
-
 }  // namespace
 
 PortPathLookup LookUpSerialDevicePath(const std::string& portName) {
   PortPathLookup lookup;
-  if (!portName.empty() && portName[0] == '/') {
+  if (IsDevicePathName(portName)) {
     lookup.path = portName;
     return lookup;
   }
@@ -45,12 +38,11 @@ PortPathLookup LookUpSerialDevicePath(const std::string& portName) {
       return lookup;
     }
     if (!mapped.empty()) {
-      if (!IsWholeAbsolutePath(mapped)) {
+      lookup.path = DeviceOfPortsEntry(mapped);
+      if (lookup.path.empty()) {
         lookup.error = MakeSysError(SysStep::kPortsEntry, EINVAL);
         lookup.file = file;
-        return lookup;
       }
-      lookup.path = mapped;
       return lookup;
     }
   }
@@ -59,7 +51,7 @@ PortPathLookup LookUpSerialDevicePath(const std::string& portName) {
     lookup.error = MakeSysError(SysStep::kName, 0);
     return lookup;
   }
-  lookup.path = "/dev/ttyS" + std::to_string(n - 1);
+  lookup.path = DefaultComDevice(n);
   return lookup;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "device/port_path.h"
 #include "platform/text.h"
 
 namespace {
@@ -28,7 +29,10 @@ std::string WhoMayOpen(const DeviceAccess& access, Wording wording) {
 std::string DescribeSerialOpenError(const SerialOpenError& error, Wording wording) {
   const SysError cause{error.step, error.code};
   if (!cause.Failed()) return std::string();
-  std::string words = DescribeCause(cause, CauseSubject{error.path, std::string()}, wording);
+  // An invalid entry of ports.ini names the rule it broke, which depends on
+  // the system's device names.
+  const std::string detail = error.step == SysStep::kPortsEntry ? PortsEntryRule(wording) : std::string();
+  std::string words = DescribeCause(cause, CauseSubject{error.path, detail}, wording);
   const bool opening = error.step == SerialOpenStep::kOpen || error.step == SerialOpenStep::kLock;
   DeviceAccess access;
   if (opening && (error.code == EACCES || error.code == EPERM) && ReadDeviceAccess(error.path, &access)) {

@@ -39,6 +39,7 @@ constexpr CauseWords kCauses[] = {
     // The device layer adds who may use the device (see DescribeSerialOpenError).
     {kOpening, EACCES, "没有打开 {subject} 的权限", "no permission to open {subject}"},
     {kOpening, EPERM, "没有打开 {subject} 的权限", "no permission to open {subject}"},
+    {kOpening, ENOSYS, "本版本没有这个系统的串口驱动", "this build has no serial port engine for this system"},
     {kOpening, EBUSY, "{subject} 正被其他程序使用", "{subject} is in use by another program"},
     {kOpening, EWOULDBLOCK, "{subject} 正被其他程序使用", "{subject} is in use by another program"},
     {Bit(SysStep::kSettings), EINVAL, "{subject} 不接受这些串口参数（波特率等）",
@@ -49,8 +50,8 @@ constexpr CauseWords kCauses[] = {
     {kReading, EINVAL, "{subject} 不是普通文件", "{subject} is not a regular file"},
     {kReading, EFBIG, "{subject} 大于 1 MiB，不予读取", "{subject} is larger than 1 MiB and is not read"},
     {kReading, kAnyCode, "无法读取 {subject}：{system}", "cannot read {subject}: {system}"},
-    {Bit(SysStep::kPortsEntry), kAnyCode, "{subject} 中为该端口指定的设备路径无效（须为以 / 开头的完整路径）",
-     "the device path given for this port in {subject} is not valid (it must be a whole path starting with /)"},
+    {Bit(SysStep::kPortsEntry), kAnyCode, "{subject} 中为该端口指定的设备路径无效（{detail}）",
+     "the device path given for this port in {subject} is not valid ({detail})"},
 
     {Bit(SysStep::kBind), EADDRINUSE, "本地端口 {subject} 已被其他程序占用", "in use by another program"},
     {Bit(SysStep::kBind), EACCES, "没有绑定本地端口 {subject} 的权限（1024 以下的端口只有特权程序可用）",

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/config_dir.h"
+#include "platform/path_name.h"
 #include "platform/profile.h"
 #include "support/config_dir_override.h"
 #include "support/temp_folder.h"
@@ -60,9 +61,8 @@ TEST_F(CommandHistoryTest, FileSectionAndKeysAreSpelledExactly) {
   SetConfigDirOverride("");
   const std::string installed = CommandHistoryPath();
   SetConfigDirOverride(m_dir.path);
-  const std::string tail = "/ConfigFile/CMDConfigure.ini";
-  ASSERT_GE(installed.size(), tail.size());
-  EXPECT_EQ(installed.substr(installed.size() - tail.size()), tail);
+  EXPECT_EQ(PathFileName(installed), "CMDConfigure.ini");
+  EXPECT_EQ(PathFileName(PathFolder(installed)), "ConfigFile");
 
   const std::string section = "[\xB4\xAE\xBF\xDA\xC3\xFC\xC1\xEE]\r\n";
   RememberCommandInHistory("AT", path);

@@ -19,13 +19,13 @@ TEST(Win32Files, DeviceNamesAndFoldersAreNoFiles) {
   ASSERT_FALSE(dir.path.empty());
   for (const std::string& path : {dir.path, std::string("NUL"), std::string("COM1"), dir / "nul",
                                   std::string("\\\\.\\COM12"), std::string("\\\\.\\pipe\\quillon")}) {
-    errno = 0;
-    EXPECT_EQ(OpenRegularFile(path, O_RDONLY), -1) << path;
-    EXPECT_EQ(errno, EINVAL) << path;
+    int fd = 7;
+    EXPECT_EQ(OpenRegularFile(path, O_RDONLY, &fd), MakeSysError(SysStep::kRead, EINVAL)) << path;
+    EXPECT_EQ(fd, -1);
     EXPECT_FALSE(WritePrivateProfileString("s", "k", "v", path)) << path;
   }
-  EXPECT_EQ(OpenRegularFile(dir / "missing.ini", O_RDONLY), -1);
-  EXPECT_EQ(errno, ENOENT);
+  int fd = -1;
+  EXPECT_EQ(OpenRegularFile(dir / "missing.ini", O_RDONLY, &fd), MakeSysError(SysStep::kRead, ENOENT));
 }
 
 TEST(Win32Files, ChineseFolderAndFileNamesReachTheSystemAsTheirCharacters) {
@@ -39,7 +39,7 @@ TEST(Win32Files, ChineseFolderAndFileNamesReachTheSystemAsTheirCharacters) {
   // The file exists under its UTF-16 name, so Explorer shows it right.
   const std::wstring wide = WideFromGbk(dir.path) + L"\\\u914D\u7F6E\u6587\u4EF6\\\u4E32\u53E3\u547D\u4EE4.ini";
   EXPECT_NE(GetFileAttributesW(wide.c_str()), INVALID_FILE_ATTRIBUTES);
-  const int fd = OpenRegularFile(ini, O_RDONLY);
-  EXPECT_GE(fd, 0);
+  int fd = -1;
+  EXPECT_FALSE(OpenRegularFile(ini, O_RDONLY, &fd).Failed());
   if (fd >= 0) _close(fd);
 }

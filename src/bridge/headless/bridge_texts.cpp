@@ -20,7 +20,9 @@ std::string DescribeOpenFailure(const SerialOpenError& error) {
   if (ChineseMessages()) {
     return FromGbk(std::string(kSerialOpenHeadline) + "  " + DescribeSerialOpenError(error, Wording::kChinese));
   }
-  return "cannot open the serial port: " + DescribeSerialOpenError(error, Wording::kEnglish);
+  // The English words are ASCII around the device's name, which is GBK on
+  // Windows.
+  return NameForTerminal("cannot open the serial port: " + DescribeSerialOpenError(error, Wording::kEnglish));
 }
 
 std::string DescribeBindFailure(const CUdpPort& udp, unsigned port, const std::string& gbkMessage) {

@@ -87,8 +87,11 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const st
     if (const auto known = described.find(name); known != described.end()) info = known->second;
     info.path = GbkFromWide(name);
     // Without a Ports class entry the driver's device object still tells
-    // what kind of port it is ("\Device\Serial0", "\Device\VCP0").
-    if (info.driver.empty() && info.product.empty()) info.driver = GbkFromWide(std::wstring(device, deviceLength));
+    // what kind of port it is ("\Device\Serial0" gives "Serial0").
+    if (info.driver.empty() && info.product.empty()) {
+      const std::wstring object(device, deviceLength);
+      info.driver = GbkFromWide(object.substr(object.find_last_of(L'\\') + 1));
+    }
     ports.push_back(info);
   }
   RegCloseKey(map);

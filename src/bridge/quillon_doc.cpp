@@ -154,7 +154,9 @@ void CQuillonDoc::OnSerialIdle() {
   m_frameBatcher.FlushPartial(m_netPort);
 }
 
-void CQuillonDoc::SetIdleFlush(int ms) { m_nIdleFlushMs = (ms >= IDLE_FLUSH_MIN_MS && ms <= IDLE_FLUSH_MAX_MS) ? ms : 0; }
+void CQuillonDoc::SetIdleFlush(int ms) {
+  m_nIdleFlushMs = (ms >= IDLE_FLUSH_MIN_MS && ms <= IDLE_FLUSH_MAX_MS) ? ms : 0;
+}
 
 // ------------------------------------------------- forwarding and console
 

@@ -114,9 +114,9 @@ class CQuillonDoc : public CDocument {
   // Reader thread, device lock held, once the port has been quiet for the
   // idle time-out.
   void OnSerialIdle();
-  // Turns the idle flush on for ms milliseconds of quiet (IDLE_FLUSH_MIN_MS to IDLE_FLUSH_MAX_MS) or off
-  // (0, the default: only whole frames leave). Takes effect at the next
-  // OpenSerial. UI thread.
+  // Turns the idle flush on for ms milliseconds of quiet (IDLE_FLUSH_MIN_MS
+  // to IDLE_FLUSH_MAX_MS) or off (0, the default: only whole frames leave).
+  // Takes effect at the next OpenSerial. UI thread.
   void SetIdleFlush(int ms);
 
   // --- Forwarding and the console (UI thread; the reader reads the flags

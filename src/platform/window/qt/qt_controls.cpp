@@ -691,8 +691,8 @@ MadeControl MakeControl(const ControlSite& site) {
 std::unique_ptr<CWndPeer> CreateQtControl(CWnd& parent, CWnd& control, const CControlTemplate& ctl,
                                           QWidget* parentWidget, int dpi) {
   const unsigned long style = control.GetStyle();
-  MadeControl made =
-      MakeControl(ControlSite{parent, control, ctl, parentWidget, PixelRect(ctl, dpi), GbkToQString(ctl.strText), style});
+  const ControlSite site{parent, control, ctl, parentWidget, PixelRect(ctl, dpi), GbkToQString(ctl.strText), style};
+  MadeControl made = MakeControl(site);
   if (!made.widget) return nullptr;
   made.widget->setProperty(kCtlIdProperty, ctl.nId);
   if (style & WS_DISABLED) made.widget->setEnabled(false);

@@ -30,9 +30,9 @@ class CCommandConsole {
   CCommandConsole& operator=(const CCommandConsole&) = delete;
 
   // Reader thread, per received byte while the document's console-open flag
-  // (m_bCommandOpen) is set. Does nothing unless the console's window is up; otherwise counts the
-  // byte and stages its display form (a full stop outside 0x20..0x7F, "\r\n"
-  // before each dollar sign). No lock per byte.
+  // (m_bCommandOpen) is set. Does nothing unless the console's window is up;
+  // otherwise counts the byte and stages its display form (a full stop
+  // outside 0x20..0x7F, "\r\n" before each dollar sign). No lock per byte.
   void AppendReceivedByte(unsigned int byte) { m_received.Append(byte); }
   // Reader thread, at the end of each block of bytes: hands the staged text
   // to the display timer (one short lock).

@@ -121,6 +121,8 @@ class CUdpPort {
   // As CUdpSocket::SendFrames.
   int SendFrames(const void* data, int frameSize, int count, const char* targetAddress,
                  std::uint16_t targetPort);
+  // The socket's m_nLastSendError: why the last send lost a datagram.
+  int GetLastSendError() const { return m_socket.m_nLastSendError; }
 
   std::string m_strBindAddress;
   std::uint16_t m_nLocalPort;

@@ -28,5 +28,5 @@ void CCommandConsole::SendCommand(const std::string& command) {
 }
 
 void CCommandConsole::ClearCommandOpen() {
-  if (m_pDoc != nullptr) m_pDoc->m_bCommandOpen.store(0, std::memory_order_relaxed);
+  if (m_pDoc != nullptr) m_pDoc->SetCommandOpen(false);
 }

@@ -24,15 +24,15 @@ class CQuillonDoc;
 
 class CCommandConsole {
  public:
-  // Stores the links; the document fills in m_pDevice and m_pDoc itself.
+  // Stores the links; the document links the console to itself and its device.
   explicit CCommandConsole(CQuillonDoc* pDoc = nullptr, CDeviceBase* pDevice = nullptr);
   CCommandConsole(const CCommandConsole&) = delete;
   CCommandConsole& operator=(const CCommandConsole&) = delete;
 
-  // Reader thread, per received byte while the document's m_bCommandOpen is
-  // 1. Does nothing unless the console's window is up; otherwise counts the
-  // byte and stages its display form (a full stop outside 0x20..0x7F, "\r\n"
-  // before each dollar sign). No lock per byte.
+  // Reader thread, per received byte while the document's console-open flag
+  // (m_bCommandOpen) is set. Does nothing unless the console's window is up;
+  // otherwise counts the byte and stages its display form (a full stop
+  // outside 0x20..0x7F, "\r\n" before each dollar sign). No lock per byte.
   void AppendReceivedByte(unsigned int byte) { m_received.Append(byte); }
   // Reader thread, at the end of each block of bytes: hands the staged text
   // to the display timer (one short lock).
@@ -62,11 +62,17 @@ class CCommandConsole {
   std::uint32_t GetShownBytes() const { return m_received.GetShownBytes(); }
 
   // Where commands go, and the document that sends them and keeps the
-  // console-open flag. Not owned.
-  CDeviceBase* m_pDevice;
-  CQuillonDoc* m_pDoc;
+  // console-open flag. Not owned. UI thread.
+  void Link(CQuillonDoc* pDoc, CDeviceBase* pDevice) {
+    m_pDoc = pDoc;
+    m_pDevice = pDevice;
+  }
+  CDeviceBase* GetDevice() const { return m_pDevice; }
+  CQuillonDoc* GetDoc() const { return m_pDoc; }
 
  private:
+  CDeviceBase* m_pDevice;
+  CQuillonDoc* m_pDoc;
   // Received text not yet in the transcript, and the bytes counted since the
   // transcript was last emptied (m_strPending and m_nShownBytes inside).
   CReceivedText m_received;

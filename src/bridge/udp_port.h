@@ -133,6 +133,8 @@ class CUdpPort {
   // As CUdpSocket::SendFrames.
   int SendFrames(const void* data, int frameSize, int count, const char* targetAddress,
                  std::uint16_t targetPort);
+  // The socket's m_nLastSendError: why the last send lost a datagram.
+  int GetLastSendError() const { return m_socket.m_nLastSendError; }
 
  private:
   std::string m_strBindAddress;

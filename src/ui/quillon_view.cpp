@@ -124,7 +124,7 @@ void CQuillonView::OnInitialUpdate() {
     // address and a frame size that nothing uses.
     doc->SetNetworkSettings(static_cast<std::uint16_t>(m_nEditLocalPort), doc->GetTargetIp(), doc->GetTargetPort(),
                             FrameSizeForIndex(Selection(IDC_FRAME_SIZE)));
-    SetDlgItemText(IDC_SEND_DATA, doc->m_bForwarding.load() != 0 ? kStopSending : kSendData);
+    SetDlgItemText(IDC_SEND_DATA, doc->IsForwarding() ? kStopSending : kSendData);
   }
 
   BuildStatistics(true);
@@ -147,15 +147,13 @@ void CQuillonView::OnConnectSerial() {
   if (GetDlgItemText(IDC_CONNECT_SERIAL) == kConnect) {
     // Started before the open is tried, whether or not it succeeds.
     SetTimer(DISPLAY_TIMER, DISPLAY_PERIOD_MS);
-    if (doc->m_device.IsRunning() == 1) {
-      doc->m_device.Stop(nullptr);
-    }
+    doc->StopDevice();
     if (doc->OpenSerial(settings)) {
       SetDlgItemText(IDC_CONNECT_SERIAL, kRelease);
       EnableSerialSettings(false);
       EnableControl(IDC_COMMAND_SETTINGS, true);
     } else {
-      AfxMessageBox(kSerialOpenHeadline, doc->m_device.GetOpenErrorCause());
+      AfxMessageBox(kSerialOpenHeadline, doc->GetOpenErrorCause());
     }
     return;
   }
@@ -176,9 +174,9 @@ void CQuillonView::OnCommandSettings() {
     m_pConsoleWindow->SetFocus();
     return;
   }
-  doc->m_bCommandOpen.store(1);
+  doc->SetCommandOpen(true);
   // Returns when the console closes; the console clears the flag itself.
-  CCommandDlg dialog(doc->m_commandDialog);
+  CCommandDlg dialog(doc->GetCommandConsole());
   m_pConsoleWindow = &dialog;
   dialog.DoModal();
   m_pConsoleWindow = nullptr;
@@ -224,7 +222,7 @@ void CQuillonView::OnStartPort() {
   // socket is opened for.
   doc->SetNetworkSettings(static_cast<std::uint16_t>(m_nEditLocalPort), StrFormat("%u.%u.%u.%u", a, b, c, d),
                           static_cast<std::uint16_t>(m_nEditTargetPort), FrameSizeForIndex(Selection(IDC_FRAME_SIZE)));
-  if (!doc->OpenNetPort(doc->m_udp, nullptr)) {
+  if (!doc->OpenNetPort()) {
     // The document has shown the message and its cause. No socket is kept,
     // so no frame can leave from a port other than the one the form names.
     doc->CloseNetPort();
@@ -242,10 +240,10 @@ void CQuillonView::OnSendData() {
   CQuillonDoc* doc = GetDocument();
   if (doc == nullptr) return;
   if (GetDlgItemText(IDC_SEND_DATA) == kSendData) {
-    doc->m_bForwarding.store(1);
+    doc->StartForwarding();
     SetDlgItemText(IDC_SEND_DATA, kStopSending);
   } else {
-    doc->m_bForwarding.store(0);
+    doc->StopForwarding();
     SetDlgItemText(IDC_SEND_DATA, kSendData);
   }
 }
@@ -312,12 +310,12 @@ void CQuillonView::BuildStatistics(bool bInitial) {
   m_serialStats.SetString("串口号", SelectedPortName());
   m_serialStats.SetString("接收量", fresh ? std::string("0字节") : StrFormat("%llu字节", static_cast<unsigned long long>(doc->GetBytesReceived())));
   // A connected port that hung up reads "断开" until it is open again.
-  const int lostState = fresh ? 0 : doc->m_device.GetPortLostState();
+  const int lostState = fresh ? 0 : doc->GetPortLostState();
   m_serialStats.SetString("当前状态", lostState != 0 ? kStateLost : SerialStateText());
   // What the driver dropped or received damaged since the port was
   // connected: asked of the driver here, twice a second, never per byte.
   SerialErrorCounts driverErrors;
-  if (fresh || doc->m_device.GetDriverErrorCounts(&driverErrors) != 1) driverErrors = SerialErrorCounts();
+  if (fresh || doc->GetDriverErrorCounts(&driverErrors) != 1) driverErrors = SerialErrorCounts();
   ShowStatusMessage(StatusMessage(lostState, sendError, driverErrors));
 
   // The network rows say what is in use: the target only while the port is

@@ -111,7 +111,7 @@ class QuillonAppTest : public WindowTest {
   // Statistics list: column 1 (name) and column 2 (value) of a row.
   std::string StatName(int row) const { return View()->m_listStats.GetItemText(row, 1); }
   std::string StatValue(int row) const { return View()->m_listStats.GetItemText(row, 2); }
-  bool SocketOpen() const { return Doc()->m_udp.IsOpen(); }
+  bool SocketOpen() const { return Doc()->IsNetPortOpen(); }
 
   // Runs the event loop (timers fire) until done() or a generous limit;
   // returns done()'s last answer. Tests never depend on how long it took.

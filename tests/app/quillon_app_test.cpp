@@ -124,14 +124,14 @@ TEST_F(Shell, CtrlNResetsTheDocumentAndTheSelectionsButKeepsPortAndCaptions) {
   Click(IDC_SEND_DATA);
   Feed("12345");
   ASSERT_TRUE(WaitFor([&] { return StatValue(2) == "5字节"; }));
-  ASSERT_EQ(Doc()->m_bForwarding.load(), 1);
+  ASSERT_TRUE(Doc()->IsForwarding());
 
   Key(Qt::Key_N, Qt::ControlModifier);
 
   EXPECT_EQ(Doc()->GetBytesReceived(), 0);
   EXPECT_EQ(Doc()->GetFramesSent(), 0);
-  EXPECT_EQ(Doc()->m_bForwarding.load(), 0);
-  EXPECT_EQ(Doc()->m_device.IsRunning(), 1) << "the port stays open";
+  EXPECT_FALSE(Doc()->IsForwarding());
+  EXPECT_TRUE(Doc()->IsSerialOpen()) << "the port stays open";
   // Serial defaults shown although COM3 is the open port; captions and
   // enable states as they were, but for forwarding, which is off.
   EXPECT_EQ(Caption(IDC_SERIAL_PORT), "COM1");
@@ -194,14 +194,14 @@ TEST_F(Shell, TheConsoleNeverGetsStuckOverHundredsOfOpeningsAndClosings) {
     bool transcriptShowedBytes = false;
     m_onDialog = [&](QDialog& dialog) {
       ++shown;
-      EXPECT_EQ(Doc()->m_bCommandOpen.load(), 1);
+      EXPECT_TRUE(Doc()->IsCommandOpen());
       // Enter as the window comes up: the send button's command.
       QTest::keyClick(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Return);
       if (cycle % 60 == 1) {
         // Asked again while it is up: it stays, and so does the flag.
         settings->click();
         EXPECT_EQ(shown, 1);
-        EXPECT_EQ(Doc()->m_bCommandOpen.load(), 1);
+        EXPECT_TRUE(Doc()->IsCommandOpen());
       }
       if (cycle % 60 == 0) {
         CEdit* transcript = console().GetDlgItemAs<CEdit>(IDC_TRANSCRIPT);
@@ -218,7 +218,7 @@ TEST_F(Shell, TheConsoleNeverGetsStuckOverHundredsOfOpeningsAndClosings) {
       QTest::keyClick(settings, Qt::Key_Space);
     }
     ASSERT_EQ(shown, 1) << "cycle " << cycle;
-    ASSERT_EQ(Doc()->m_bCommandOpen.load(), 0) << "cycle " << cycle;
+    ASSERT_FALSE(Doc()->IsCommandOpen()) << "cycle " << cycle;
     ASSERT_EQ(View()->GetConsoleWindow(), nullptr) << "cycle " << cycle;
     if (cycle % 60 == 0) EXPECT_TRUE(transcriptShowedBytes) << "cycle " << cycle;
     if (cycle % 10 == 9) {

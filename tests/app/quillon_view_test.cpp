@@ -135,14 +135,20 @@ TEST_F(MainForm, ConnectsAMappedPortShowsItsBytesAndReleasesIt) {
     EXPECT_FALSE(Enabled(id)) << "list " << id;
   }
   EXPECT_TRUE(Enabled(IDC_COMMAND_SETTINGS));
-  EXPECT_EQ(Doc()->m_device.IsRunning(), 1);
+  EXPECT_TRUE(Doc()->IsSerialOpen());
 
   // The selections reached the device (a pty itself keeps 8 bits, no parity).
-  EXPECT_EQ(Doc()->m_device.GetPort(), "COM3");
-  EXPECT_EQ(Doc()->m_device.GetBaud(), "115200");
-  EXPECT_EQ(Doc()->m_device.GetParity(), "奇校验");
-  EXPECT_EQ(Doc()->m_device.GetDataBit(), "7");
-  EXPECT_EQ(Doc()->m_device.GetStopBit(), "1");
+  const CParameters serial = Doc()->GetSerialSettings();
+  const auto setting = [&](const char* name) {
+    std::string text;
+    serial.GetString(name, text);
+    return text;
+  };
+  EXPECT_EQ(setting("Port"), "COM3");
+  EXPECT_EQ(setting("Baud"), "115200");
+  EXPECT_EQ(setting("Parity"), "奇校验");
+  EXPECT_EQ(setting("DataBit"), "7");
+  EXPECT_EQ(setting("StopBit"), "1");
 
   // Timer 22222 moves the bytes into the pane in their display form.
   Feed(std::string("Hi\r\n\x7f\xb0!", 7));
@@ -160,7 +166,7 @@ TEST_F(MainForm, ConnectsAMappedPortShowsItsBytesAndReleasesIt) {
     EXPECT_TRUE(Enabled(id)) << "list " << id;
   }
   EXPECT_FALSE(Enabled(IDC_COMMAND_SETTINGS));
-  EXPECT_EQ(Doc()->m_device.IsRunning(), 0);
+  EXPECT_FALSE(Doc()->IsSerialOpen());
 
   // Connecting again opens the same port afresh.
   Click(IDC_CONNECT_SERIAL);
@@ -185,7 +191,7 @@ TEST_F(MainForm, APortThatAnotherProgramHoldsShowsTheMessageAndChangesNothing) {
     EXPECT_TRUE(Enabled(id)) << "list " << id;
   }
   EXPECT_FALSE(Enabled(IDC_COMMAND_SETTINGS));
-  EXPECT_EQ(Doc()->m_device.IsRunning(), 0);
+  EXPECT_FALSE(Doc()->IsSerialOpen());
 
   // Once the other program lets go, the same click connects.
   close(other);
@@ -373,7 +379,7 @@ TEST_F(MainForm, AnUnpluggedPortShowsDisconnectedThenGoesOnWithExactFrames) {
   ASSERT_TRUE(WaitFor([&] { return state() == "断开"; }));
   Click(IDC_CONNECT_SERIAL);
   EXPECT_EQ(Caption(IDC_CONNECT_SERIAL), "连接串口");
-  EXPECT_EQ(Doc()->m_device.IsRunning(), 0);
+  EXPECT_FALSE(Doc()->IsSerialOpen());
   EXPECT_EQ(message(), "就绪");
 }
 
@@ -395,7 +401,7 @@ TEST_F(MainForm, ForwardsExactFramesToTheReceiverUntilClosePort) {
 
   Click(IDC_SEND_DATA);
   EXPECT_EQ(Caption(IDC_SEND_DATA), "停止发送");
-  EXPECT_EQ(Doc()->m_bForwarding.load(), 1);
+  EXPECT_TRUE(Doc()->IsForwarding());
 
   const std::string sent = Pattern(300);
   Feed(sent);
@@ -424,7 +430,7 @@ TEST_F(MainForm, ForwardsExactFramesToTheReceiverUntilClosePort) {
   EXPECT_EQ(Caption(IDC_START_PORT), "启动端口");
   EXPECT_EQ(Caption(IDC_SEND_DATA), "发送数据");
   EXPECT_FALSE(Enabled(IDC_SEND_DATA));
-  EXPECT_EQ(Doc()->m_bForwarding.load(), 0);
+  EXPECT_FALSE(Doc()->IsForwarding());
   EXPECT_FALSE(SocketOpen());
   EXPECT_TRUE(PortIsFree(localPort));
   EXPECT_TRUE(WaitFor([&] { return StatValue(9) == "关闭"; })) << StatValue(9);
@@ -533,7 +539,7 @@ TEST_F(MainForm, AnAddressTypedOrPastedIsTheTargetExactly) {
       Click(IDC_START_PORT);  // "关闭端口": the address can be typed again
     }
   }
-  EXPECT_EQ(Doc()->m_bForwarding.load(), 0);
+  EXPECT_FALSE(Doc()->IsForwarding());
 
   View()->m_ipTarget.SetAddress(192, 168, 0, 1);
   QLineEdit* first = address->FieldEdit(0);
@@ -566,7 +572,7 @@ TEST_F(MainForm, LongValuesShowWholeAndTheStatusBarFitsTheWindow) {
   ASSERT_NE(table, nullptr);
   const std::string path = "/dev/ttyUSB10";
   Select(IDC_SERIAL_PORT, View()->GetDlgItemAs<CComboBox>(IDC_SERIAL_PORT)->AddString(path));
-  Doc()->m_nBytesReceived.store(4294967295u);
+  Doc()->SetBytesReceived(4294967295u);
   ASSERT_TRUE(WaitFor([&] { return StatValue(2) == "4294967295字节" && StatValue(1) == path; }));
   for (int row : {1, 2}) {
     const QRect cell = table->visualRect(table->model()->index(row, 2));
@@ -652,7 +658,7 @@ TEST_F(MainForm, OpensTheConsoleFromCommandSettingsWhileThePortRuns) {
   m_onDialog = [&](QDialog& dialog) {
     shown = true;
     EXPECT_EQ(QStringToGbk(dialog.windowTitle()), "串口命令");
-    EXPECT_EQ(Doc()->m_bCommandOpen.load(), 1);
+    EXPECT_TRUE(Doc()->IsCommandOpen());
     // The form makes the console's window for this opening only: its
     // transcript is read from the widget, which holds "\n" for "\r\n".
     auto* transcript = dialog.findChild<QPlainTextEdit*>();
@@ -666,7 +672,7 @@ TEST_F(MainForm, OpensTheConsoleFromCommandSettingsWhileThePortRuns) {
   };
   Click(IDC_COMMAND_SETTINGS);
   EXPECT_TRUE(shown);
-  EXPECT_EQ(Doc()->m_bCommandOpen.load(), 0);
+  EXPECT_FALSE(Doc()->IsCommandOpen());
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ class QuillonDocTest : public ::testing::Test {
     m_localPort = FreeUdpPort();
     ASSERT_NE(m_localPort, 0);
     m_doc->SetNetworkSettings(m_localPort, "127.0.0.1", m_receiver.Port(), frameSize);
-    ASSERT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 1);
+    ASSERT_EQ(m_doc->OpenNetPort(), 1);
   }
 
   // Writes bytes into the port and waits until the document has counted them.
@@ -85,29 +85,29 @@ class QuillonDocTest : public ::testing::Test {
 
 TEST_F(QuillonDocTest, ConstructionZeroesStateLinksTheConsoleAndMakesTheConfigFolder) {
   CQuillonDoc fresh;  // no OnNewDocument: as after opening a file at start-up
-  EXPECT_EQ(fresh.m_bForwarding.load(), 0);
-  EXPECT_EQ(fresh.m_bCommandOpen.load(), 0);
+  EXPECT_FALSE(fresh.IsForwarding());
+  EXPECT_FALSE(fresh.IsCommandOpen());
   EXPECT_EQ(fresh.GetFrameSize(), 0);
   EXPECT_EQ(fresh.GetFrameFill(), 0);
   EXPECT_EQ(fresh.GetBytesReceived(), 0);
   EXPECT_EQ(fresh.GetFramesSent(), 0);
   EXPECT_EQ(fresh.GetDisplayBytes(), 0u);
-  EXPECT_EQ(fresh.m_commandDialog.m_pDevice, &fresh.m_device);
-  EXPECT_EQ(fresh.m_commandDialog.m_pDoc, &fresh);
-  EXPECT_EQ(fresh.m_strConfigDir, m_configDir);
+  EXPECT_EQ(fresh.GetCommandConsole().GetDevice(), &fresh.GetDevice());
+  EXPECT_EQ(fresh.GetCommandConsole().GetDoc(), &fresh);
+  EXPECT_EQ(fresh.GetConfigDir(), m_configDir);
   struct stat st {};
   ASSERT_EQ(stat(m_configDir.c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
   // Sending a command without an open port writes nothing and does not crash.
-  fresh.SendToDevice(fresh.m_commandDialog.m_pDevice, "AT\r\n");
+  fresh.SendToDevice(fresh.GetCommandConsole().GetDevice(), "AT\r\n");
   fresh.SendToDevice(nullptr, "AT\r\n");
 }
 
 TEST_F(QuillonDocTest, FramesOfExactlyTheFrameSizeLeaveAsDatagrams) {
   OpenPty();
   StartNetwork(128);
-  m_doc->m_bForwarding = 1;
-  m_doc->m_bCommandOpen = 1;  // the console takes each byte too; the frame path is the same
+  m_doc->StartForwarding();
+  m_doc->SetCommandOpen(true);  // the console takes each byte too; the frame path is the same
   Feed(Counting(300));
 
   UdpReceiver::Datagram first, second, extra;
@@ -121,10 +121,10 @@ TEST_F(QuillonDocTest, FramesOfExactlyTheFrameSizeLeaveAsDatagrams) {
   EXPECT_EQ(m_doc->GetFrameFill(), 44);
 
   // Switching forwarding off and on continues the same partial frame.
-  m_doc->m_bForwarding = 0;
+  m_doc->StopForwarding();
   Feed(Counting(10, 0x80));
   EXPECT_EQ(m_doc->GetFrameFill(), 44);
-  m_doc->m_bForwarding = 1;
+  m_doc->StartForwarding();
   Feed(Counting(84, 45));
   ASSERT_TRUE(m_receiver.Receive(extra));
   EXPECT_EQ(extra.bytes, Counting(128, 1 + 256));
@@ -138,11 +138,12 @@ TEST_F(QuillonDocTest, FramesAsLargeAsTheBufferLeaveWholeFromAPortOnAllInterface
   // The local port listens on every interface, not on loopback alone.
   sockaddr_in bound {};
   socklen_t length = sizeof bound;
-  ASSERT_EQ(getsockname(static_cast<int>(m_doc->m_udp.GetSocket().GetHandle()), reinterpret_cast<sockaddr*>(&bound), &length), 0);
+  const int socket = static_cast<int>(m_doc->GetUdpPort().GetSocket().GetHandle());
+  ASSERT_EQ(getsockname(socket, reinterpret_cast<sockaddr*>(&bound), &length), 0);
   EXPECT_EQ(ntohl(bound.sin_addr.s_addr), INADDR_ANY);
   EXPECT_EQ(ntohs(bound.sin_port), m_localPort);
 
-  m_doc->m_bForwarding = 1;
+  m_doc->StartForwarding();
   const std::vector<std::uint8_t> bytes = Counting(2 * 1024 + 5, 7);
   Feed(bytes);
   for (int frame = 0; frame < 2; ++frame) {
@@ -159,7 +160,7 @@ TEST_F(QuillonDocTest, FramesAsLargeAsTheBufferLeaveWholeFromAPortOnAllInterface
 // size changed mid-block drops the frames batched at the old size.
 TEST_F(QuillonDocTest, FramesOfOneBlockLeaveTogetherAtItsEnd) {
   StartNetwork(128);
-  m_doc->m_bForwarding = 1;
+  m_doc->StartForwarding();
   auto feedBlock = [&](const std::vector<std::uint8_t>& bytes) {
     for (std::uint8_t b : bytes) m_doc->OnSerialByte(b);
   };
@@ -177,7 +178,8 @@ TEST_F(QuillonDocTest, FramesOfOneBlockLeaveTogetherAtItsEnd) {
   for (bool refuse : {false, true}) {
     SCOPED_TRACE(refuse ? "sendmmsg" : "UDP_SEGMENT");
     int on = refuse ? 1 : 0;  // a socket without checksums cannot be segmented
-    setsockopt(static_cast<int>(m_doc->m_udp.GetSocket().GetHandle()), SOL_SOCKET, SO_NO_CHECK, &on, sizeof on);
+    const int socket = static_cast<int>(m_doc->GetUdpPort().GetSocket().GetHandle());
+    setsockopt(socket, SOL_SOCKET, SO_NO_CHECK, &on, sizeof on);
     const int sentBefore = m_doc->GetFramesSent();
     feedBlock(Counting(4 * 128 + 10));
     UdpReceiver::Datagram early;
@@ -185,7 +187,7 @@ TEST_F(QuillonDocTest, FramesOfOneBlockLeaveTogetherAtItsEnd) {
     m_doc->OnSerialBlockEnd();
     EXPECT_EQ(m_doc->GetFramesSent(), sentBefore + 4);
     expectDatagrams({Counting(128, 1), Counting(128, 129), Counting(128, 257), Counting(128, 385)});
-    EXPECT_EQ(m_doc->m_udp.GetSocket().IsSegmentationRefused(), refuse);
+    EXPECT_EQ(m_doc->GetUdpPort().GetSocket().IsSegmentationRefused(), refuse);
     feedBlock(Counting(118, 11));  // completes the partial frame: one frame, one sendto
     m_doc->OnSerialBlockEnd();
     expectDatagrams({Counting(128, 1)});
@@ -207,7 +209,7 @@ TEST_F(QuillonDocTest, FramesOfOneBlockLeaveTogetherAtItsEnd) {
 // one shorter datagram; never a partial that is not shorter than a frame.
 TEST_F(QuillonDocTest, IdleFlushSendsTheBatchThenThePartialFrame) {
   StartNetwork(128);
-  m_doc->m_bForwarding = 1;
+  m_doc->StartForwarding();
   for (std::uint8_t b : Counting(130)) m_doc->OnSerialByte(b);
   m_doc->OnSerialIdle();
   EXPECT_EQ(m_doc->GetFramesSent(), 2);
@@ -243,7 +245,7 @@ TEST_F(QuillonDocTest, ForwardingOffCountsAndShowsButDoesNotFrame) {
 TEST_F(QuillonDocTest, WithoutAFrameSizeNothingIsSentAndTheBufferClearsEvery1024Bytes) {
   OpenPty();
   ASSERT_TRUE(m_receiver.Open());
-  m_doc->m_bForwarding = 1;  // frame size 0: the network port was never started
+  m_doc->StartForwarding();  // frame size 0: the network port was never started
   Feed(Counting(1000));
   EXPECT_EQ(m_doc->GetFrameFill(), 1000);
   Feed(Counting(24));
@@ -299,7 +301,7 @@ TEST_F(QuillonDocTest, HeadlessDocumentKeepsNoDisplayText) {
 TEST_F(QuillonDocTest, NewDocumentResetsCountersFlagsAndFrameButKeepsThePort) {
   OpenPty();
   StartNetwork(256);
-  m_doc->m_bForwarding = 1;
+  m_doc->StartForwarding();
   Feed(Counting(300));
   ASSERT_EQ(m_doc->GetFramesSent(), 1);
   ASSERT_EQ(m_doc->GetFrameFill(), 44);
@@ -310,14 +312,14 @@ TEST_F(QuillonDocTest, NewDocumentResetsCountersFlagsAndFrameButKeepsThePort) {
   EXPECT_EQ(m_doc->GetFramesSent(), 0);
   EXPECT_EQ(m_doc->GetFrameFill(), 0);
   EXPECT_EQ(m_doc->GetFrameSize(), 0);
-  EXPECT_EQ(m_doc->m_bForwarding.load(), 0);
+  EXPECT_FALSE(m_doc->IsForwarding());
   EXPECT_EQ(m_doc->TakeDisplayText(), "");
   EXPECT_EQ(m_doc->GetDisplayBytes(), displayBytes) << "the pane's count is the view's";
-  EXPECT_EQ(m_doc->m_device.IsRunning(), 1);
+  EXPECT_TRUE(m_doc->IsSerialOpen());
 
   // The next frame starts at the first byte after the reset.
   m_doc->SetNetworkSettings(m_localPort, "127.0.0.1", m_receiver.Port(), 128);
-  m_doc->m_bForwarding = 1;
+  m_doc->StartForwarding();
   Feed(Counting(128, 7));
   UdpReceiver::Datagram first, second;
   ASSERT_TRUE(m_receiver.Receive(first));
@@ -330,12 +332,12 @@ TEST_F(QuillonDocTest, LocalPortInUseShowsTheBindMessage) {
   UdpReceiver holder;  // holds 127.0.0.1:port; binding all interfaces then fails
   ASSERT_TRUE(holder.Open());
   m_doc->SetNetworkSettings(holder.Port(), "127.0.0.1", m_receiver.Port(), 128);
-  EXPECT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 0);
+  EXPECT_EQ(m_doc->OpenNetPort(), 0);
   ASSERT_EQ(m_boxes.size(), 1u);
   EXPECT_EQ(m_boxes[0], kBindFailed);
 
   m_doc->SetNetworkSettings(FreeUdpPort(), "127.0.0.1", m_receiver.Port(), 128);
-  EXPECT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 1);
+  EXPECT_EQ(m_doc->OpenNetPort(), 1);
   EXPECT_EQ(m_boxes.size(), 1u);
 }
 
@@ -354,8 +356,8 @@ TEST_F(QuillonDocTest, FramesThatCannotBeSentAreCountedAndReportedAsFailed) {
   m_doc->SetSendStateListener(&Changes::On, &changes);
   OpenPty();
   m_doc->SetNetworkSettings(FreeUdpPort(), "no.such.address", 9, 128);
-  ASSERT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 1);
-  m_doc->m_bForwarding = 1;
+  ASSERT_EQ(m_doc->OpenNetPort(), 1);
+  m_doc->StartForwarding();
   Feed(Counting(256));
   Feed(Counting(128));
   EXPECT_EQ(m_doc->GetFramesSent(), 0u);
@@ -363,7 +365,7 @@ TEST_F(QuillonDocTest, FramesThatCannotBeSentAreCountedAndReportedAsFailed) {
   EXPECT_EQ(m_doc->GetSendErrorCause(), "目标地址无效");
 
   ASSERT_TRUE(m_receiver.Open());
-  m_doc->SetNetworkSettings(m_doc->m_nLocalPort, "127.0.0.1", m_receiver.Port(), 128);
+  m_doc->SetNetworkSettings(m_doc->GetLocalPort(), "127.0.0.1", m_receiver.Port(), 128);
   Feed(Counting(128));
   EXPECT_EQ(m_doc->GetFramesSent(), 1u);
   EXPECT_EQ(m_doc->GetFramesFailed(), 3u);
@@ -375,14 +377,14 @@ TEST_F(QuillonDocTest, FramesThatCannotBeSentAreCountedAndReportedAsFailed) {
   UdpReceiver::Datagram got;
   ASSERT_TRUE(m_receiver.Receive(got));
   m_doc->CloseSerial();  // the reader is gone: the frame buffer is ours to use
-  m_doc->SetNetworkSettings(m_doc->m_nLocalPort, "no.such.address", 9, 128);
-  EXPECT_EQ(m_doc->SendFrame(m_doc->m_udp), 0);
+  m_doc->SetNetworkSettings(m_doc->GetLocalPort(), "no.such.address", 9, 128);
+  EXPECT_EQ(m_doc->SendFrame(), 0);
 
   ASSERT_TRUE(m_receiver.Open());
-  m_doc->SetNetworkSettings(m_doc->m_nLocalPort, "127.0.0.1", m_receiver.Port(), 128);
-  EXPECT_EQ(m_doc->SendFrame(m_doc->m_udp), 1);
-  m_doc->SetNetworkSettings(m_doc->m_nLocalPort, "127.0.0.1", m_receiver.Port(), 4096);
-  EXPECT_EQ(m_doc->SendFrame(m_doc->m_udp), 0) << "never more than the frame buffer";
+  m_doc->SetNetworkSettings(m_doc->GetLocalPort(), "127.0.0.1", m_receiver.Port(), 128);
+  EXPECT_EQ(m_doc->SendFrame(), 1);
+  m_doc->SetNetworkSettings(m_doc->GetLocalPort(), "127.0.0.1", m_receiver.Port(), 4096);
+  EXPECT_EQ(m_doc->SendFrame(), 0) << "never more than the frame buffer";
 }
 
 // The frame size changes while bytes stream in: every datagram still holds
@@ -397,16 +399,16 @@ TEST_F(QuillonDocTest, WithTheIdleFlushTheTailLeavesAtAHangUpAndAtClose) {
   m_doc->SetIdleFlush(10000);  // longer than the test: only the hang-up and the close send
   ASSERT_EQ(m_doc->OpenSerial(SerialSettings(link)), 1);
   StartNetwork(256);
-  m_doc->m_bForwarding = 1;
+  m_doc->StartForwarding();
   Feed(Counting(100));
   m_pty.Unplug();
   UdpReceiver::Datagram got;
   ASSERT_TRUE(m_receiver.Receive(got));
   EXPECT_EQ(got.bytes, Counting(100));
-  ASSERT_TRUE(WaitUntil([&] { return m_doc->m_device.IsPortLost() == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return m_doc->IsPortLost(); }));
 
   ASSERT_TRUE(PointLink(link, second.path));
-  ASSERT_TRUE(WaitUntil([&] { return m_doc->m_device.IsPortLost() == 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return !m_doc->IsPortLost(); }));
   ASSERT_TRUE(second.WriteMaster(Counting(30, 7)));
   ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == 130; }));
   m_doc->CloseSerial();
@@ -418,7 +420,7 @@ TEST_F(QuillonDocTest, WithTheIdleFlushTheTailLeavesAtAHangUpAndAtClose) {
 TEST_F(QuillonDocTest, FramesKeepTheirSizeWhileTheSettingsChange) {
   OpenPty();
   StartNetwork(128);
-  m_doc->m_bForwarding = 1;
+  m_doc->StartForwarding();
   constexpr int kChunks = 400;
   std::vector<std::uint8_t> chunk(256);
   for (int i = 0; i < 256; ++i) chunk[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i);
@@ -457,7 +459,7 @@ TEST_F(QuillonDocTest, FramesKeepTheirSizeWhileTheSettingsChange) {
 TEST_F(QuillonDocTest, RestartingTheNetworkPortUnderAFloodLosesNoFrame) {
   OpenPty();
   StartNetwork(128);
-  m_doc->m_bForwarding = 1;
+  m_doc->StartForwarding();
   std::vector<UdpReceiver::Datagram> got;
   std::atomic<bool> restarted{false}, received{false};
   std::thread receiver([&] {
@@ -475,7 +477,7 @@ TEST_F(QuillonDocTest, RestartingTheNetworkPortUnderAFloodLosesNoFrame) {
     const std::vector<std::uint8_t> chunk = Counting(256, 0);
     while (!restarted.load() && m_pty.WriteMaster(chunk)) ++chunks;
   });
-  for (int restart = 0; restart < 20; ++restart) EXPECT_EQ(m_doc->OpenNetPort(m_doc->m_udp), 1);
+  for (int restart = 0; restart < 20; ++restart) EXPECT_EQ(m_doc->OpenNetPort(), 1);
   restarted = true;
   writer.join();
   ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == static_cast<std::uint64_t>(chunks) * 256; }));
@@ -494,7 +496,7 @@ TEST_F(QuillonDocTest, RestartingTheNetworkPortUnderAFloodLosesNoFrame) {
 // sink call may run (the sanitizer builds check the reader's state is ours).
 TEST_F(QuillonDocTest, ClosingWhileBytesStreamLeavesNoSinkCallRunning) {
   StartNetwork(256);
-  m_doc->m_bForwarding = 1;
+  m_doc->StartForwarding();
   int flags = fcntl(m_pty.master, F_GETFL);
   fcntl(m_pty.master, F_SETFL, flags | O_NONBLOCK);
   std::atomic<bool> stop{false};
@@ -513,7 +515,7 @@ TEST_F(QuillonDocTest, ClosingWhileBytesStreamLeavesNoSinkCallRunning) {
     const std::uint64_t before = m_doc->GetBytesReceived();
     WaitUntil([&] { return m_doc->GetBytesReceived() > before; });
     m_doc->CloseSerial();
-    EXPECT_EQ(m_doc->m_device.IsRunning(), 0);
+    EXPECT_FALSE(m_doc->IsSerialOpen());
     // With the reader gone these are plain reads and writes of its state.
     int received = m_doc->GetBytesReceived();
     m_doc->OnSerialBlockEnd();

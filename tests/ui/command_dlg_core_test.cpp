@@ -18,14 +18,14 @@ TEST(CommandConsoleWithoutWindows, NeverShowsBytesAndDoesNotStayOpen) {
   ScopedConfigDir configDir(folder / "ConfigFile");
   {
     CQuillonDoc doc;
-    CCommandConsole& console = doc.m_commandDialog;
+    CCommandConsole& console = doc.GetCommandConsole();
     CCommandDlg dialog(console);
-    doc.m_bCommandOpen.store(1);
+    doc.SetCommandOpen(true);
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-    EXPECT_EQ(doc.m_bCommandOpen.load(), 0) << "a console that never came up is not open";
+    EXPECT_FALSE(doc.IsCommandOpen()) << "a console that never came up is not open";
 
     // Bytes that reach the console without its window are neither shown nor counted.
-    doc.m_bCommandOpen.store(1);
+    doc.SetCommandOpen(true);
     for (unsigned b : {0x24u, 0x41u, 0x0Du}) doc.OnSerialByte(b);
     doc.OnSerialBlockEnd();
     EXPECT_EQ(console.GetShownBytes(), 0u);

@@ -29,7 +29,7 @@ class CommandConsole : public WindowTest {
     ASSERT_FALSE(m_folder.path.empty());
     m_doc = std::make_unique<CQuillonDoc>();
     ASSERT_EQ(m_doc->OnNewDocument(), 1);
-    m_dialog = std::make_unique<CCommandDlg>(m_doc->m_commandDialog);
+    m_dialog = std::make_unique<CCommandDlg>(m_doc->GetCommandConsole());
     m_historyPath = CommandHistoryPath();
   }
   void TearDown() override {
@@ -49,12 +49,12 @@ class CommandConsole : public WindowTest {
 
   // Opens the console as the main form does and runs body inside it.
   int RunConsole(const std::function<void(QDialog&)>& body) {
-    m_doc->m_bCommandOpen.store(1);
+    m_doc->SetCommandOpen(true);
     CScopedModalHook hook(body);
     return Dialog().DoModal();
   }
 
-  CCommandConsole& Console() { return m_doc->m_commandDialog; }
+  CCommandConsole& Console() { return m_doc->GetCommandConsole(); }
   CCommandDlg& Dialog() { return *m_dialog; }
   QComboBox* Combo() { return WidgetAs<QComboBox>(*Dialog().GetDlgItem(IDC_COMMAND)); }
   CEdit* Transcript() { return Dialog().GetDlgItemAs<CEdit>(IDC_TRANSCRIPT); }
@@ -164,14 +164,14 @@ TEST_F(CommandConsole, EachWayOfClosingClearsTheDocumentsFlag) {
     int flagAfter = -1;
     bool closed = false;
     const int result = RunConsole([&](QDialog& dialog) {
-      EXPECT_EQ(m_doc->m_bCommandOpen.load(), 1);
+      EXPECT_TRUE(m_doc->IsCommandOpen());
       // Asked to open again while it is up: it stays, and so does the flag
       // that feeds it bytes.
       EXPECT_EQ(Dialog().DoModal(), IDCANCEL);
       EXPECT_TRUE(dialog.isVisible());
-      EXPECT_EQ(m_doc->m_bCommandOpen.load(), 1);
+      EXPECT_TRUE(m_doc->IsCommandOpen());
       ways[i](dialog);
-      flagAfter = m_doc->m_bCommandOpen.load();
+      flagAfter = m_doc->IsCommandOpen();
       closed = !dialog.isVisible();
     });
     EXPECT_EQ(result, IDCANCEL) << "way " << i;

@@ -66,7 +66,7 @@ struct DriverLossReport {
 // last: before the port closes, so that no growth goes unsaid.
 void CheckDriverLoss(const std::string& port, CQuillonDoc& doc, DriverLossReport* loss, bool last = false) {
   SerialErrorCounts counts;
-  loss->counted = doc.m_device.GetDriverErrorCounts(&counts) != 0;
+  loss->counted = doc.GetDriverErrorCounts(&counts) != 0;
   if (!loss->counted) return;
   loss->counts = counts;
   if (!loss->notice.Due(counts, GetTickCount(), last)) return;
@@ -246,7 +246,7 @@ void WaitForStop(const BridgeOptions& options, CQuillonDoc& doc, unsigned localP
 bool OpenSerialPort(const BridgeOptions& options, CQuillonDoc& doc) {
   if (!doc.OpenSerial(SerialStartParameters(NameFromTerminal(options.port), options.baud, options.parity,
                                             options.dataBits, options.stopBits))) {
-    PrintLine(stderr, DescribeOpenFailure(doc.m_device.GetOpenError()));
+    PrintLine(stderr, DescribeOpenFailure(doc.GetOpenError()));
     return false;
   }
   return true;
@@ -260,13 +260,13 @@ bool StartNetworkPort(const BridgeOptions& options, CQuillonDoc& doc, unsigned* 
   // becomes one line in the user's language.
   std::string boxText;
   const MessageBoxHandler previous = SetMessageBoxHandler([&](const std::string& text) { boxText = text; });
-  const bool bound = doc.OpenNetPort(doc.m_udp) == 1;
+  const bool bound = doc.OpenNetPort() == 1;
   SetMessageBoxHandler(previous);
   if (!bound) {
-    PrintLine(stderr, DescribeBindFailure(doc.m_udp, options.localPort, boxText));
+    PrintLine(stderr, DescribeBindFailure(doc.GetUdpPort(), options.localPort, boxText));
     return false;
   }
-  *localPort = doc.m_udp.GetBoundPort();
+  *localPort = doc.GetUdpPort().GetBoundPort();
   return true;
 }
 
@@ -290,12 +290,12 @@ int RunBridge(const BridgeOptions& options) {
   doc.OnNewDocument();
   doc.SetKeepDisplayText(false);  // nobody shows it
   doc.SetIdleFlush(static_cast<int>(options.flushIdleMs));
-  doc.m_device.SetPortStateListener(&OnPortState, &report);
+  doc.SetPortStateListener(&OnPortState, &report);
   doc.SetSendStateListener(&OnSendState, &report);
   unsigned localPort = 0;
   if (!OpenSerialPort(options, doc) || !StartNetworkPort(options, doc, &localPort)) return kExitFailed;
 
-  doc.m_bForwarding.store(1);
+  doc.StartForwarding();
   AnnounceForwarding(options, localPort);
   DriverLossReport loss;
   WaitForStop(options, doc, localPort, &loss);

@@ -545,129 +545,157 @@ QRect PixelRect(const CControlTemplate& ctl, int dpi) {
   return QRect(r.left, r.top, r.Width(), r.Height());
 }
 
+// ------------------------------------------------ one maker per control kind
+
+// What a maker builds from: the template, the control and the window it is
+// made in, its place in pixels, its text and its window styles.
+struct ControlSite {
+  CWnd& parent;
+  CWnd& control;
+  const CControlTemplate& ctl;
+  QWidget* parentWidget;
+  QRect rect;
+  QString text;
+  unsigned long style;
+};
+
+// The widget a maker built and the peer that drives it.
+struct MadeControl {
+  QWidget* widget = nullptr;
+  std::unique_ptr<CWndPeer> peer;
+};
+
+MadeControl MakeStatic(const ControlSite& site) {
+  auto* label = new QLabel(site.text, site.parentWidget);
+  label->setTextFormat(Qt::PlainText);
+  Qt::Alignment horizontal = Qt::AlignLeft;
+  if ((site.ctl.dwStyle & 3) == SS_CENTER) horizontal = Qt::AlignHCenter;
+  if ((site.ctl.dwStyle & 3) == SS_RIGHT) horizontal = Qt::AlignRight;
+  label->setAlignment(horizontal | Qt::AlignTop);
+  label->setGeometry(site.rect);
+  // A one-line label is never cut below its font's height.
+  if (site.rect.height() < label->fontMetrics().height()) {
+    label->resize(site.rect.width(), label->fontMetrics().height());
+  }
+  return {label, std::make_unique<QtStaticPeer>(site.control, label)};
+}
+
+MadeControl MakeGroupBox(const ControlSite& site) {
+  auto* box = new QGroupBox(site.text, site.parentWidget);
+  box->setGeometry(site.rect);
+  box->setFocusPolicy(Qt::NoFocus);
+  return {box, std::make_unique<QtStaticPeer>(site.control, box)};
+}
+
+MadeControl MakeFrame(const ControlSite& site) {
+  auto* frame = new QFrame(site.parentWidget);
+  frame->setFrameShape(QFrame::Box);
+  frame->setFrameShadow(QFrame::Sunken);
+  frame->setGeometry(site.rect);
+  return {frame, std::make_unique<QtStaticPeer>(site.control, frame)};
+}
+
+MadeControl MakePushButton(const ControlSite& site) {
+  auto* button = new QPushButton(site.text, site.parentWidget);
+  button->setAutoDefault(false);
+  button->setDefault(site.ctl.dwStyle & BS_DEFPUSHBUTTON);
+  button->setGeometry(site.rect);
+  return {button, std::make_unique<QtButtonPeer>(site.control, site.parent, site.ctl.nId, button)};
+}
+
+// A multi-line edit is a plain-text edit, any other a line edit.
+MadeControl MakeEdit(const ControlSite& site) {
+  QWidget* widget = nullptr;
+  std::unique_ptr<QtEditPeer> edit;
+  if (site.ctl.dwStyle & ES_MULTILINE) {
+    auto* textEdit = new QPlainTextEdit(site.parentWidget);
+    textEdit->setTabChangesFocus(true);
+    textEdit->setGeometry(site.rect);
+    widget = textEdit;
+    edit = std::make_unique<QtEditPeer>(site.control, textEdit);
+  } else {
+    auto* line = new QLineEdit(site.parentWidget);
+    line->setGeometry(site.rect);
+    widget = line;
+    edit = std::make_unique<QtEditPeer>(site.control, site.parent, site.ctl.nId, line);
+  }
+  edit->ApplyStyle(site.style, site.ctl.dwExStyle);
+  if (!site.ctl.strText.empty()) edit->SetText(site.ctl.strText);
+  return {widget, std::move(edit)};
+}
+
+// A drop-down list, or with an editable field a drop-down combo box.
+MadeControl MakeDropDown(const ControlSite& site) {
+  auto* combo = new DropDownComboBox(site.parentWidget);
+  if (site.ctl.kind == CtlKind::DropDownCombo) {
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setCompleter(nullptr);
+  }
+  // The template's height is the control with its list dropped down.
+  const QRect& rect = site.rect;
+  const int closed = combo->sizeHint().height();
+  combo->setGeometry(rect.x(), rect.y(), rect.width(), closed);
+  const int itemHeight = combo->fontMetrics().height() + 4;
+  combo->setMaxVisibleItems(std::max(1, (rect.height() - closed) / itemHeight));
+  auto comboPeer = std::make_unique<QtComboPeer>(site.control, site.parent, site.ctl.nId, combo);
+  for (const std::string& item : site.ctl.items) comboPeer->InsertString(-1, item);
+  FitDropDownList(*combo);
+  return {combo, std::move(comboPeer)};
+}
+
+MadeControl MakeListView(const ControlSite& site) {
+  auto* table = new QTableWidget(0, 0, site.parentWidget);
+  table->verticalHeader()->setVisible(false);
+  table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  // Rows as tight as the classic list view's, so that a list the form sizes
+  // for its rows (the statistics: ten) shows them all without scrolling.
+  table->verticalHeader()->setMinimumSectionSize(table->fontMetrics().height() + 1);
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 1);
+  table->horizontalHeader()->setHighlightSections(false);
+  table->horizontalHeader()->setStretchLastSection(false);
+  table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setWordWrap(false);
+  table->setCornerButtonEnabled(false);
+  table->setTabKeyNavigation(false);
+  table->setGeometry(site.rect);
+  auto listPeer = std::make_unique<QtListPeer>(site.control, table);
+  listPeer->ApplyStyle(site.style, site.ctl.dwExStyle);
+  return {table, std::move(listPeer)};
+}
+
+MadeControl MakeIpAddress(const ControlSite& site) {
+  auto* address = new QuillonIpAddressEdit(site.parentWidget);
+  address->setGeometry(site.rect);
+  return {address, std::make_unique<QtIpAddressPeer>(site.control, address)};
+}
+
+MadeControl MakeControl(const ControlSite& site) {
+  switch (site.ctl.kind) {
+    case CtlKind::Static: return MakeStatic(site);
+    case CtlKind::GroupBox: return MakeGroupBox(site);
+    case CtlKind::Frame: return MakeFrame(site);
+    case CtlKind::PushButton: return MakePushButton(site);
+    case CtlKind::Edit: return MakeEdit(site);
+    case CtlKind::DropDownList: return MakeDropDown(site);
+    case CtlKind::DropDownCombo: return MakeDropDown(site);
+    case CtlKind::ListView: return MakeListView(site);
+    case CtlKind::IpAddress: return MakeIpAddress(site);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::unique_ptr<CWndPeer> CreateQtControl(CWnd& parent, CWnd& control, const CControlTemplate& ctl,
                                           QWidget* parentWidget, int dpi) {
-  const QRect rect = PixelRect(ctl, dpi);
-  const QString text = GbkToQString(ctl.strText);
   const unsigned long style = control.GetStyle();
-  std::unique_ptr<CWndPeer> peer;
-  QWidget* widget = nullptr;
-
-  switch (ctl.kind) {
-    case CtlKind::Static: {
-      auto* label = new QLabel(text, parentWidget);
-      label->setTextFormat(Qt::PlainText);
-      Qt::Alignment horizontal = Qt::AlignLeft;
-      if ((ctl.dwStyle & 3) == SS_CENTER) horizontal = Qt::AlignHCenter;
-      if ((ctl.dwStyle & 3) == SS_RIGHT) horizontal = Qt::AlignRight;
-      label->setAlignment(horizontal | Qt::AlignTop);
-      label->setGeometry(rect);
-      // A one-line label is never cut below its font's height.
-      if (rect.height() < label->fontMetrics().height()) label->resize(rect.width(), label->fontMetrics().height());
-      widget = label;
-      peer = std::make_unique<QtStaticPeer>(control, label);
-      break;
-    }
-    case CtlKind::GroupBox: {
-      auto* box = new QGroupBox(text, parentWidget);
-      box->setGeometry(rect);
-      box->setFocusPolicy(Qt::NoFocus);
-      widget = box;
-      peer = std::make_unique<QtStaticPeer>(control, box);
-      break;
-    }
-    case CtlKind::Frame: {
-      auto* frame = new QFrame(parentWidget);
-      frame->setFrameShape(QFrame::Box);
-      frame->setFrameShadow(QFrame::Sunken);
-      frame->setGeometry(rect);
-      widget = frame;
-      peer = std::make_unique<QtStaticPeer>(control, frame);
-      break;
-    }
-    case CtlKind::PushButton: {
-      auto* button = new QPushButton(text, parentWidget);
-      button->setAutoDefault(false);
-      button->setDefault(ctl.dwStyle & BS_DEFPUSHBUTTON);
-      button->setGeometry(rect);
-      widget = button;
-      peer = std::make_unique<QtButtonPeer>(control, parent, ctl.nId, button);
-      break;
-    }
-    case CtlKind::Edit: {
-      std::unique_ptr<QtEditPeer> edit;
-      if (ctl.dwStyle & ES_MULTILINE) {
-        auto* textEdit = new QPlainTextEdit(parentWidget);
-        textEdit->setTabChangesFocus(true);
-        textEdit->setGeometry(rect);
-        widget = textEdit;
-        edit = std::make_unique<QtEditPeer>(control, textEdit);
-      } else {
-        auto* line = new QLineEdit(parentWidget);
-        line->setGeometry(rect);
-        widget = line;
-        edit = std::make_unique<QtEditPeer>(control, parent, ctl.nId, line);
-      }
-      edit->ApplyStyle(style, ctl.dwExStyle);
-      if (!ctl.strText.empty()) edit->SetText(ctl.strText);
-      peer = std::move(edit);
-      break;
-    }
-    case CtlKind::DropDownList:
-    case CtlKind::DropDownCombo: {
-      auto* combo = new DropDownComboBox(parentWidget);
-      if (ctl.kind == CtlKind::DropDownCombo) {
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-        combo->setCompleter(nullptr);
-      }
-      // The template's height is the control with its list dropped down.
-      const int closed = combo->sizeHint().height();
-      combo->setGeometry(rect.x(), rect.y(), rect.width(), closed);
-      const int itemHeight = combo->fontMetrics().height() + 4;
-      combo->setMaxVisibleItems(std::max(1, (rect.height() - closed) / itemHeight));
-      auto comboPeer = std::make_unique<QtComboPeer>(control, parent, ctl.nId, combo);
-      for (const std::string& item : ctl.items) comboPeer->InsertString(-1, item);
-      FitDropDownList(*combo);
-      widget = combo;
-      peer = std::move(comboPeer);
-      break;
-    }
-    case CtlKind::ListView: {
-      auto* table = new QTableWidget(0, 0, parentWidget);
-      table->verticalHeader()->setVisible(false);
-      table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-      // Rows as tight as the classic list view's, so that a list the form sizes
-      // for its rows (the statistics: ten) shows them all without scrolling.
-      table->verticalHeader()->setMinimumSectionSize(table->fontMetrics().height() + 1);
-      table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 1);
-      table->horizontalHeader()->setHighlightSections(false);
-      table->horizontalHeader()->setStretchLastSection(false);
-      table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-      table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-      table->setWordWrap(false);
-      table->setCornerButtonEnabled(false);
-      table->setTabKeyNavigation(false);
-      table->setGeometry(rect);
-      auto listPeer = std::make_unique<QtListPeer>(control, table);
-      listPeer->ApplyStyle(style, ctl.dwExStyle);
-      widget = table;
-      peer = std::move(listPeer);
-      break;
-    }
-    case CtlKind::IpAddress: {
-      auto* address = new QuillonIpAddressEdit(parentWidget);
-      address->setGeometry(rect);
-      widget = address;
-      peer = std::make_unique<QtIpAddressPeer>(control, address);
-      break;
-    }
-  }
-  if (!widget) return nullptr;
-  widget->setProperty(kCtlIdProperty, ctl.nId);
-  if (style & WS_DISABLED) widget->setEnabled(false);
-  widget->setVisible(style & WS_VISIBLE);
-  return peer;
+  const ControlSite site{parent, control, ctl, parentWidget, PixelRect(ctl, dpi), GbkToQString(ctl.strText), style};
+  MadeControl made = MakeControl(site);
+  if (!made.widget) return nullptr;
+  made.widget->setProperty(kCtlIdProperty, ctl.nId);
+  if (style & WS_DISABLED) made.widget->setEnabled(false);
+  made.widget->setVisible(style & WS_VISIBLE);
+  return std::move(made.peer);
 }

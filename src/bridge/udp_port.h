@@ -126,6 +126,7 @@ class CUdpPort {
   std::uint16_t GetLocalPort() const { return m_nLocalPort; }
   // The socket itself, to look at (its handle, its last send error).
   const CUdpSocket& GetSocket() const { return m_socket; }
+  // Why the last send lost a datagram (CUdpSocket::GetLastSendError).
   int GetLastSendError() const { return m_socket.GetLastSendError(); }
 
   // As CUdpSocket::SendTo.
@@ -133,8 +134,6 @@ class CUdpPort {
   // As CUdpSocket::SendFrames.
   int SendFrames(const void* data, int frameSize, int count, const char* targetAddress,
                  std::uint16_t targetPort);
-  // The socket's m_nLastSendError: why the last send lost a datagram.
-  int GetLastSendError() const { return m_socket.m_nLastSendError; }
 
  private:
   std::string m_strBindAddress;

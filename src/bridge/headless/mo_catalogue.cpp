@@ -43,7 +43,7 @@ bool CMoCatalogue::Load(const std::uint8_t* data, std::size_t size) {
   m_count = Word(8);
   m_originals = Word(12);
   m_translations = Word(16);
-  std::uint32_t length, start;
+  std::uint32_t length = 0, start = 0;
   for (std::uint32_t i = 0; i < m_count; ++i) {
     if (!Entry(m_originals, i, &length, &start) || !Entry(m_translations, i, &length, &start)) {
       *this = CMoCatalogue();
@@ -58,7 +58,7 @@ const char* CMoCatalogue::Find(const char* msgid) const {
   std::uint32_t low = 0, high = m_count;
   while (low < high) {
     const std::uint32_t middle = low + (high - low) / 2;
-    std::uint32_t length, start;
+    std::uint32_t length = 0, start = 0;
     Entry(m_originals, middle, &length, &start);
     const int order = std::strcmp(msgid, reinterpret_cast<const char*>(m_data + start));
     if (order == 0) {

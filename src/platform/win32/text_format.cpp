@@ -16,21 +16,21 @@ namespace {
 
 // One conversion with up to two '*' values before its argument.
 template <typename T>
-std::string Piece(const std::string& spec, int stars, const int* star, T value) {
+std::string Piece(const std::string& directive, int stars, const int* star, T value) {
   char small[128];
   int n;
   switch (stars) {
-    case 0: n = std::snprintf(small, sizeof small, spec.c_str(), value); break;
-    case 1: n = std::snprintf(small, sizeof small, spec.c_str(), star[0], value); break;
-    default: n = std::snprintf(small, sizeof small, spec.c_str(), star[0], star[1], value); break;
+    case 0: n = std::snprintf(small, sizeof small, directive.c_str(), value); break;
+    case 1: n = std::snprintf(small, sizeof small, directive.c_str(), star[0], value); break;
+    default: n = std::snprintf(small, sizeof small, directive.c_str(), star[0], star[1], value); break;
   }
   if (n < 0) return std::string();
   if (static_cast<std::size_t>(n) < sizeof small) return std::string(small, static_cast<std::size_t>(n));
   std::string out(static_cast<std::size_t>(n), '\0');
   switch (stars) {
-    case 0: std::snprintf(out.data(), out.size() + 1, spec.c_str(), value); break;
-    case 1: std::snprintf(out.data(), out.size() + 1, spec.c_str(), star[0], value); break;
-    default: std::snprintf(out.data(), out.size() + 1, spec.c_str(), star[0], star[1], value); break;
+    case 0: std::snprintf(out.data(), out.size() + 1, directive.c_str(), value); break;
+    case 1: std::snprintf(out.data(), out.size() + 1, directive.c_str(), star[0], value); break;
+    default: std::snprintf(out.data(), out.size() + 1, directive.c_str(), star[0], star[1], value); break;
   }
   return out;
 }
@@ -83,18 +83,18 @@ std::string StrFormatV(const char* format, va_list args) {
     const char conversion = *p;
     if (conversion == '\0') break;
     ++p;
-    const std::string spec(start, static_cast<std::size_t>(p - start));
+    const std::string directive(start, static_cast<std::size_t>(p - start));
     switch (conversion) {
       case 'd':
       case 'i':
         if (length == "ll" || length == "j") {
-          out += Piece(spec, stars, star, va_arg(list, long long));
+          out += Piece(directive, stars, star, va_arg(list, long long));
         } else if (length == "l") {
-          out += Piece(spec, stars, star, va_arg(list, long));
+          out += Piece(directive, stars, star, va_arg(list, long));
         } else if (length == "z" || length == "t") {
-          out += Piece(spec, stars, star, va_arg(list, std::ptrdiff_t));
+          out += Piece(directive, stars, star, va_arg(list, std::ptrdiff_t));
         } else {
-          out += Piece(spec, stars, star, va_arg(list, int));
+          out += Piece(directive, stars, star, va_arg(list, int));
         }
         break;
       case 'u':
@@ -102,23 +102,23 @@ std::string StrFormatV(const char* format, va_list args) {
       case 'x':
       case 'X':
         if (length == "ll" || length == "j") {
-          out += Piece(spec, stars, star, va_arg(list, unsigned long long));
+          out += Piece(directive, stars, star, va_arg(list, unsigned long long));
         } else if (length == "l") {
-          out += Piece(spec, stars, star, va_arg(list, unsigned long));
+          out += Piece(directive, stars, star, va_arg(list, unsigned long));
         } else if (length == "z" || length == "t") {
-          out += Piece(spec, stars, star, va_arg(list, std::size_t));
+          out += Piece(directive, stars, star, va_arg(list, std::size_t));
         } else {
-          out += Piece(spec, stars, star, va_arg(list, unsigned));
+          out += Piece(directive, stars, star, va_arg(list, unsigned));
         }
         break;
       case 'c':
-        out += Piece(spec, stars, star, va_arg(list, int));
+        out += Piece(directive, stars, star, va_arg(list, int));
         break;
       case 's':
-        out += Piece(spec, stars, star, va_arg(list, const char*));
+        out += Piece(directive, stars, star, va_arg(list, const char*));
         break;
       case 'p':
-        out += Piece(spec, stars, star, va_arg(list, void*));
+        out += Piece(directive, stars, star, va_arg(list, void*));
         break;
       case 'f':
       case 'F':
@@ -128,8 +128,8 @@ std::string StrFormatV(const char* format, va_list args) {
       case 'G':
       case 'a':
       case 'A': {
-        std::string number = length == "L" ? Piece(spec, stars, star, va_arg(list, long double))
-                                           : Piece(spec, stars, star, va_arg(list, double));
+        std::string number = length == "L" ? Piece(directive, stars, star, va_arg(list, long double))
+                                           : Piece(directive, stars, star, va_arg(list, double));
         CDecimalPoint(number);
         out += number;
         break;

@@ -36,6 +36,11 @@ SysError OpenUdpSocket(int socketType, SocketHandle* socket) {
   *socket = INVALID_SOCKET_HANDLE;
   // Not inherited: the handle must not leak into programs we might start.
   SOCKET s = WSASocketW(AF_INET, socketType, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+  if (s == INVALID_SOCKET && WSAGetLastError() == WSAEINVAL) {
+    // Windows 7 before its first service pack has no such flag.
+    s = WSASocketW(AF_INET, socketType, IPPROTO_UDP, nullptr, 0, 0);
+    if (s != INVALID_SOCKET) SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+  }
   if (s == INVALID_SOCKET) return LastSocketError(SysStep::kCreate);
   // A subnet's broadcast address is a common target; without this flag the
   // system refuses it.

@@ -16,7 +16,7 @@
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
-#include "app_test_support.h"
+#include "app/app_test_support.h"
 #include "platform/window/qt/qt_ip_address.h"
 #include "bridge/received_text.h"
 

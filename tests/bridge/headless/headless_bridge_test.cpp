@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/bridge_process.h"
+#include "bridge/headless/bridge_process.h"
 #include "platform/text.h"
 #include "support/only_loopback.h"
 #include "support/pty_pair.h"

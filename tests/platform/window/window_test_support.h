@@ -29,6 +29,11 @@
 #include "platform/window/qt/qt_backend.h"
 #include "platform/window/qt/qt_modal.h"
 #include "platform/window/qt/qt_text.h"
+#include "support/wait.h"
+
+// WaitUntil's pause on the real widgets: the event loop runs meanwhile, so
+// timers fire and posted events arrive.
+inline void RunEventsMs(int ms) { QTest::qWait(ms); }
 
 class WindowTest : public ::testing::Test {
  protected:

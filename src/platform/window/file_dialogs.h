@@ -1,6 +1,8 @@
-// The standard open and save dialogs, run through the one modal service (so
-// tests answer them without blocking). Texts are GBK; paths are file system
-// bytes as the program passes them to open(). UI thread only.
+// The standard open and save dialogs, run through the backend's modal
+// service (so tests answer them without blocking). Each backend implements
+// them (Qt's own dialog; GetOpenFileNameW and GetSaveFileNameW). Texts are
+// GBK; paths are file system bytes as the program passes them to open()
+// (UTF-8 on Windows too). UI thread only.
 #pragma once
 
 #include <string>

@@ -167,8 +167,13 @@ class Win32ComboPeer : public Win32Peer<CComboPeer> {
   int GetCount() const override { return m_hwnd ? static_cast<int>(SendMessageW(m_hwnd, CB_GETCOUNT, 0, 0)) : CB_ERR; }
   int SetCurSel(int nSelect) override {
     if (!m_hwnd) return CB_ERR;
+    if (nSelect < 0 || nSelect >= GetCount()) {
+      // Out of range, the selection goes, as the classic control does.
+      SendMessageW(m_hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+      return nSelect == -1 ? -1 : CB_ERR;
+    }
     const LRESULT r = SendMessageW(m_hwnd, CB_SETCURSEL, static_cast<WPARAM>(nSelect), 0);
-    return r < 0 ? (nSelect == -1 ? -1 : CB_ERR) : static_cast<int>(r);
+    return r < 0 ? CB_ERR : static_cast<int>(r);
   }
   int GetCurSel() const override {
     return m_hwnd ? static_cast<int>(SendMessageW(m_hwnd, CB_GETCURSEL, 0, 0)) : CB_ERR;

@@ -117,7 +117,8 @@ void RunWin32DialogLoop(HWND dialog, const bool* pEnded) {
       DispatchMessageW(&msg);
     }
   }
-  // The owner first, so that it takes the activation back.
+  // The owner first, so that it takes the activation back (EndDialog may
+  // have done both already).
   if (ownerWasEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
   if (IsWindow(dialog)) ShowWindow(dialog, SW_HIDE);
 }

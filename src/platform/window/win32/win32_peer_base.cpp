@@ -9,6 +9,8 @@ namespace {
 
 // The subclass identifier of the backend's procedure.
 constexpr UINT_PTR kSubclassId = 0x51494C4E;
+// The window property that leads from a window to its peer.
+constexpr wchar_t kPeerProperty[] = L"QuillonPeer";
 
 }  // namespace
 
@@ -16,7 +18,9 @@ constexpr UINT_PTR kSubclassId = 0x51494C4E;
 
 Win32PeerBase::Win32PeerBase(CWnd& owner, HWND hwnd, bool bDestroy)
     : m_owner(&owner), m_hwnd(hwnd), m_bDestroy(bDestroy) {
-  if (m_hwnd) SetWindowSubclass(m_hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  if (!m_hwnd) return;
+  SetWindowSubclass(m_hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  SetPropW(m_hwnd, kPeerProperty, this);
 }
 
 Win32PeerBase::~Win32PeerBase() {
@@ -26,14 +30,13 @@ Win32PeerBase::~Win32PeerBase() {
   m_timers.clear();
   // No message reaches the owner from here on.
   RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+  RemovePropW(hwnd, kPeerProperty);
   m_hwnd = nullptr;
   if (m_bDestroy) DestroyWindow(hwnd);
 }
 
 Win32PeerBase* Win32PeerBase::FromHwnd(HWND hwnd) {
-  DWORD_PTR refData = 0;
-  if (!hwnd || !GetWindowSubclass(hwnd, SubclassProc, kSubclassId, &refData)) return nullptr;
-  return reinterpret_cast<Win32PeerBase*>(refData);
+  return hwnd ? static_cast<Win32PeerBase*>(GetPropW(hwnd, kPeerProperty)) : nullptr;
 }
 
 bool Win32PeerBase::StartTimer(unsigned nIdEvent, unsigned nElapse) {
@@ -57,6 +60,7 @@ LRESULT CALLBACK Win32PeerBase::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam,
     case WM_NCDESTROY:
       // The window went before its peer (with its parent, or by the system).
       RemoveWindowSubclass(hwnd, SubclassProc, id);
+      RemovePropW(hwnd, kPeerProperty);
       peer->m_hwnd = nullptr;
       peer->m_timers.clear();
       return DefSubclassProc(hwnd, msg, wParam, lParam);

@@ -91,7 +91,14 @@ class Win32DialogPeer : public Win32Peer<CDialogPeer>, public TemplateChildren {
   void RunModal() override {
     if (m_hwnd) RunWin32DialogLoop(m_hwnd, &m_bEnded);
   }
-  void EndModal(int nResult) override { m_bEnded = true; }
+  // As EndDialog does: the owner takes input again and the dialog is hidden
+  // at once; the loop ends when the current handler returns.
+  void EndModal(int nResult) override {
+    m_bEnded = true;
+    if (!m_hwnd) return;
+    if (HWND owner = GetWindow(m_hwnd, GW_OWNER); owner && IsWindowVisible(m_hwnd)) EnableWindow(owner, TRUE);
+    ShowWindow(m_hwnd, SW_HIDE);
+  }
   bool PreTranslate(MSG& msg) override { return m_hwnd && IsDialogMessageW(m_hwnd, &msg); }
 
  protected:

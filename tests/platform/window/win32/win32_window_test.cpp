@@ -303,7 +303,9 @@ TEST_F(Win32Dialog, EscapeTheCloseBoxAndTheCancelButtonAllTakeTheCancelPath) {
       EXPECT_EQ(TextOf(h), "串口命令");
       EXPECT_EQ(ClassOf(h), L"#32770");
       // The owner takes no input while the dialog is up.
-      if (CWnd* main = AfxGetMainWnd()) EXPECT_FALSE(IsWindowEnabled(WindowOf(*main)));
+      if (CWnd* main = AfxGetMainWnd()) {
+        EXPECT_FALSE(IsWindowEnabled(WindowOf(*main)));
+      }
       ways[i](dialog, h);
       visibleAfter = IsWindowVisible(h);
     });

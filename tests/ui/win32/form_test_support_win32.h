@@ -4,18 +4,21 @@
 // recorded and confirmed; any other modal window is unexpected.
 #pragma once
 
+// The program's headers before <windows.h> (which the Win32 support brings):
+// their constants named after the system's (EV_RXCHAR, WS_CHILD, ...) are
+// declared first, and the system's macros then stand for the same numbers.
+#include "bridge/quillon_doc.h"
+#include "support/config_dir_override.h"
+#include "support/temp_folder.h"
+#include "ui/command_dlg.h"
+#include "ui/quillon_view.h"
+
 #include "platform/window/win32/window_test_support_win32.h"
 
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "bridge/quillon_doc.h"
-#include "support/config_dir_override.h"
-#include "support/temp_folder.h"
-#include "ui/command_dlg.h"
-#include "ui/quillon_view.h"
 
 class StatusFrame : public CFrameWnd {
  public:
@@ -52,6 +55,7 @@ class Win32FormTest : public WindowTest {
   void Feed(const std::string& bytes) {
     std::thread reader([this, bytes] {
       for (unsigned char c : bytes) m_doc->OnSerialByte(c);
+      m_doc->OnSerialBlockEnd();
     });
     reader.join();
   }

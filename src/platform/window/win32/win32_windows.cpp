@@ -290,7 +290,8 @@ class Win32FramePeer : public Win32Peer<CFramePeer> {
  private:
   int StatusBarHeight() const {
     HWND bar = m_statusBar ? m_statusBar->Hwnd() : nullptr;
-    if (!bar || !IsWindowVisible(bar)) return 0;
+    // Its own visibility: the frame may not be shown yet.
+    if (!bar || !(GetWindowLongW(bar, GWL_STYLE) & WS_VISIBLE)) return 0;
     RECT r{};
     ::GetWindowRect(bar, &r);
     return r.bottom - r.top;

@@ -1,8 +1,9 @@
 // The standard open and save dialogs, run through the backend's modal
 // service (so tests answer them without blocking). Each backend implements
 // them (Qt's own dialog; GetOpenFileNameW and GetSaveFileNameW). Texts are
-// GBK; paths are file system bytes as the program passes them to open()
-// (UTF-8 on Windows too). UI thread only.
+// GBK; paths are names as the program holds them (the file system's bytes
+// on Linux, GBK on Windows, where they cross to the system through code page
+// 936). UI thread only.
 #pragma once
 
 #include <string>

@@ -25,14 +25,14 @@ void AskForPerMonitorDpi() {
   if (setContext) setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
 }
 
-// The command line as the user typed it, in UTF-8 (file names), not in the
-// system's code page.
+// The command line as the user typed it, as the program holds names (GBK,
+// through code page 936), whatever the system's own code page.
 std::vector<std::string> CommandLineArguments() {
   std::vector<std::string> args;
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
   if (wide == nullptr) return args;
-  for (int i = 0; i < count; ++i) args.push_back(WideToUtf8(wide[i]));
+  for (int i = 0; i < count; ++i) args.push_back(WideToGbk(std::wstring(wide[i])));
   LocalFree(wide);
   return args;
 }

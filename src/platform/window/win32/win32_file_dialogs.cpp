@@ -40,6 +40,6 @@ bool PromptFileName(CWnd* pOwner, bool bOpen, const std::string& gbkSuggestedNam
   const long confirmed =
       RunSystemModal([&] { return static_cast<long>(bOpen ? GetOpenFileNameW(&ofn) : GetSaveFileNameW(&ofn)); });
   if (!confirmed || file[0] == L'\0') return false;
-  path = WideToUtf8(std::wstring(file.data()));
+  path = WideToGbk(std::wstring(file.data()));
   return true;
 }

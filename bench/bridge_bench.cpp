@@ -52,7 +52,7 @@
 #include <thread>
 #include <vector>
 
-#include "bridge/bridge_process.h"
+#include "bridge/headless/bridge_process.h"
 #include "platform/posix/udp_segment.h"
 #include "support/pty_pair.h"
 #include "support/udp_receiver.h"

@@ -1,6 +1,7 @@
 // The application's profile settings, kept as the framework keeps them on
-// Windows (a registry key per application under a company key) but in an
-// INI file through QSettings: "<config>/Local AppWizard-Generated
+// Windows (a registry key per application under a company key): there in
+// the registry itself (win32/app_profile.cpp), elsewhere in an INI file
+// through QSettings: "<config>/Local AppWizard-Generated
 // Applications/Quillon.ini". It holds the recent-file list, four entries,
 // most recent first, in section "Recent File List" as File1..File4.
 // UI thread only.

@@ -1,33 +1,13 @@
 #include "app/doc_template.h"
 
-#include <QFont>
-#include <QPlainTextEdit>
-#include <QTextOption>
-
 #include "app/main_frame.h"
+#include "app/receive_pane_look.h"
 #include "bridge/quillon_doc.h"
 #include "platform/path_name.h"
 #include "platform/text.h"
 #include "platform/window/app.h"
-#include "platform/window/qt/qt_access.h"
 #include "ui/quillon_view.h"
 
-namespace {
-
-// The receive pane holds one line of up to 30000 bytes, printable ASCII and
-// full stops, mostly without spaces, and it is laid out again on every
-// refresh. Searching that line for word boundaries cost more than all the
-// rest of the program at 460800 baud; it wraps at the pane's edge instead.
-// ASCII needs no shaping (no ligatures, no kerning), which halves the rest.
-void PrepareReceivePane(QPlainTextEdit& pane) {
-  pane.setWordWrapMode(QTextOption::WrapAnywhere);
-  QFont font = pane.font();
-  font.setStyleStrategy(QFont::PreferNoShaping);
-  font.setKerning(false);
-  pane.setFont(font);
-}
-
-}  // namespace
 
 CQuillonDocTemplate::CQuillonDocTemplate(unsigned nIdResource, const std::string& templateString)
     : m_nIdResource(nIdResource), m_strTemplate(templateString) {}
@@ -85,9 +65,7 @@ bool CQuillonDocTemplate::CreateFrameAndView() {
     frame->DestroyWindow();
     return false;
   }
-  if (auto* pane = WidgetAs<QPlainTextEdit>(*view->GetDlgItem(IDC_RECEIVE_PANE))) {
-    PrepareReceivePane(*pane);
-  }
+  if (CWnd* pane = view->GetDlgItem(IDC_RECEIVE_PANE)) PrepareReceivePane(*pane);
   frame->RecalcLayout();
   m_pFrame = std::move(frame);
   m_pView = std::move(view);

@@ -3,7 +3,7 @@
 #include "app/app_resources.h"
 #include "app/keyboard_locks.h"
 #include "platform/document.h"
-#include "platform/window/qt/print_service.h"
+#include "platform/window/print_service.h"
 
 namespace {
 

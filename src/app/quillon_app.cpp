@@ -7,7 +7,7 @@
 #include "bridge/quillon_doc.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
-#include "platform/window/qt/file_dialogs.h"
+#include "platform/window/file_dialogs.h"
 
 namespace {
 

@@ -116,7 +116,7 @@ class QuillonAppTest : public WindowTest {
   // Runs the event loop (timers fire) until done() or a generous limit;
   // returns done()'s last answer. Tests never depend on how long it took.
   static bool WaitFor(const std::function<bool()>& done, int limitMs = 10000) {
-    return WaitUntil(done, limitMs, [](int ms) { QTest::qWait(ms); });
+    return WaitUntil(done, limitMs, &RunEventsMs);
   }
 
   // A pseudo-terminal mapped as COM3 and selected in the port list; false

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/byte_collector.h"
 #include "support/config_dir_override.h"
 #include "support/pty_pair.h"
 #include "support/serial_settings.h"
@@ -16,8 +17,6 @@
 #include "support/watchdog.h"
 
 namespace {
-
-using namespace std::chrono_literals;
 
 std::string Row(CDeviceSerial& device, const char* category, const char* row) {
   CParameters out;
@@ -36,25 +35,7 @@ CParameters Settings(const std::string& port, const char* parity = "无") {
 }
 
 // What the document does with bytes: keep them, and count the blocks.
-struct Sink {
-  std::mutex mutex;
-  std::vector<std::uint8_t> bytes;
-  std::vector<std::size_t> blockEnds;  // bytes.size() at each block end
-  std::atomic<std::size_t> count{0};
-
-  static int OnByte(unsigned int byte, void* context) {
-    auto* self = static_cast<Sink*>(context);
-    std::lock_guard<std::mutex> lock(self->mutex);
-    self->bytes.push_back(static_cast<std::uint8_t>(byte));
-    self->count.store(self->bytes.size());
-    return 0;
-  }
-  static void OnBlockEnd(void* context) {
-    auto* self = static_cast<Sink*>(context);
-    std::lock_guard<std::mutex> lock(self->mutex);
-    self->blockEnds.push_back(self->bytes.size());
-  }
-};
+using Sink = ByteCollector;
 
 std::uint32_t g_tick = 0;
 std::uint32_t FakeTick() { return g_tick; }
@@ -202,7 +183,7 @@ TEST(DeviceSerial, ClearDataSinkReturnsOnlyOnceNoSinkCallRuns) {
       [](unsigned int, void* context) {
         auto* g = static_cast<Gate*>(context);
         g->inside.store(true);
-        while (!g->release.load()) std::this_thread::sleep_for(1ms);
+        WaitUntil([g] { return g->release.load(); });
         return 0;
       },
       &gate);
@@ -214,7 +195,7 @@ TEST(DeviceSerial, ClearDataSinkReturnsOnlyOnceNoSinkCallRuns) {
     device.ClearDataSink();
     cleared.store(true);
   });
-  std::this_thread::sleep_for(50ms);
+  WaitUntil([&] { return cleared.load(); }, 50);  // bounded: proves ClearDataSink does NOT return yet
   EXPECT_FALSE(cleared.load()) << "ClearDataSink returned while the sink ran";
   gate.release.store(true);
   ui.join();

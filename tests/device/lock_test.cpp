@@ -6,12 +6,12 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/wait.h"
+
 namespace {
 
-using namespace std::chrono_literals;
-
 // True when another thread can take the section right now (it gives up after
-// a generous wait, so a held section reads as false without hanging).
+// a while, so a held section reads as false without hanging).
 bool OtherThreadCanTake(CLockSection& section) {
   std::atomic<bool> taken{false};
   std::atomic<bool> done{false};
@@ -21,7 +21,9 @@ bool OtherThreadCanTake(CLockSection& section) {
     section.Unlock();
     done.store(true);
   });
-  for (int i = 0; i < 20 && !done.load(); ++i) std::this_thread::sleep_for(5ms);
+  // A free section is waited for generously. Held by this thread, the wait
+  // is bounded: it proves the other thread does NOT get in.
+  WaitUntil([&] { return done.load(); }, section.IsHeldByCurrentThread() ? 100 : WAIT_LIMIT_MS);
   const bool result = taken.load();
   if (!result) {
     // Let it through so the thread can be joined; the caller still holds the

@@ -11,51 +11,24 @@
 #include <algorithm>
 
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "device/device_serial.h"
 #include "platform/text.h"
+#include "support/byte_collector.h"
 #include "support/config_dir_override.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
+#include "support/thread_in_poll.h"
 #include "support/wait.h"
 #include "support/watchdog.h"
 
 namespace {
 
-using namespace std::chrono_literals;
-
 // Collects what the reader delivers, per byte or per block.
-struct Collector {
-  std::mutex mutex;
-  std::condition_variable cv;
-  std::vector<std::uint8_t> bytes;
-  std::atomic<std::size_t> count{0};
-
-  static int OnByte(unsigned int byte, void* context) {
-    auto* self = static_cast<Collector*>(context);
-    std::lock_guard<std::mutex> lock(self->mutex);
-    self->bytes.push_back(static_cast<std::uint8_t>(byte));
-    self->count.store(self->bytes.size());
-    self->cv.notify_all();
-    return 0;
-  }
-  static void OnBlock(const std::uint8_t* data, std::size_t length, void* context) {
-    auto* self = static_cast<Collector*>(context);
-    std::lock_guard<std::mutex> lock(self->mutex);
-    self->bytes.insert(self->bytes.end(), data, data + length);
-    self->count.store(self->bytes.size());
-    self->cv.notify_all();
-  }
-  // Waits (generously) until n bytes came; false if they never did.
-  bool WaitFor(std::size_t n) {
-    std::unique_lock<std::mutex> lock(mutex);
-    return cv.wait_for(lock, 20s, [&] { return bytes.size() >= n; });
-  }
-};
+using Collector = ByteCollector;
 
 std::vector<std::uint8_t> AllByteValues(int rounds) {
   std::vector<std::uint8_t> data;
@@ -207,7 +180,8 @@ TEST(SerialPort, APseudoTerminalThatHungUpIsNeverReopened) {
 
   PtyPair other;  // usually handed the number just freed
   OPEN_PTY_OR_SKIP(other);
-  if (other.path == name) std::this_thread::sleep_for(1500ms);  // longer than the reopen spacing
+  // Bounded, to prove the port is NOT reopened: longer than the reopen spacing.
+  if (other.path == name) WaitUntil([&] { return port.IsLost() != 1 || state.load() != SERIAL_PORT_GONE; }, 1500);
   EXPECT_EQ(port.IsLost(), 1);
   EXPECT_EQ(state.load(), SERIAL_PORT_GONE);
   EXPECT_TRUE(port.Write("x", 1).Failed());
@@ -241,19 +215,20 @@ TEST(SerialPort, AfterAHangUpThePortReopensAtTheSamePath) {
   ASSERT_TRUE(collector.WaitFor(2));
 
   first.Unplug();
-  for (int i = 0; i < 2000 && !port.IsLost(); ++i) std::this_thread::sleep_for(5ms);
+  WaitUntil([&] { return port.IsLost() == 1; });
   ASSERT_EQ(port.IsLost(), 1);
   EXPECT_EQ(port.IsOpen(), 1) << "open until Close";
   EXPECT_EQ(port.Write("x", 1), (SysError{SysStep::kWrite, EIO})) << "nothing can be written to a line that hung up";
   const std::uint32_t before = port.GetReaderWakeups();
-  std::this_thread::sleep_for(1500ms);
-  // Retries at most once a second, plus whatever other ptys come and go.
+  // Bounded, to prove the reader does NOT spin: retries at most once a
+  // second, plus whatever other ptys come and go.
+  WaitUntil([&] { return port.GetReaderWakeups() - before >= 20u; }, 1500);
   EXPECT_LT(port.GetReaderWakeups() - before, 20u) << "the reader spins while the port is lost";
 
   PtyPair second;
   OPEN_PTY_OR_SKIP(second);
   ASSERT_TRUE(PointLink(link, second.path));
-  for (int i = 0; i < 2000 && port.IsLost(); ++i) std::this_thread::sleep_for(5ms);
+  WaitUntil([&] { return port.IsLost() == 0; });
   ASSERT_EQ(port.IsLost(), 0) << "not reopened";
   ASSERT_TRUE(second.WriteMaster("cd", 2));
   ASSERT_TRUE(collector.WaitFor(4));
@@ -266,7 +241,7 @@ TEST(SerialPort, AfterAHangUpThePortReopensAtTheSamePath) {
   }
 
   second.Unplug();  // lost again, and Close ends the wait at once
-  for (int i = 0; i < 2000 && !port.IsLost(); ++i) std::this_thread::sleep_for(5ms);
+  WaitUntil([&] { return port.IsLost() == 1; });
   WithWatchdog("Close", [&] { port.Close(); });
   EXPECT_EQ(port.IsOpen(), 0);
   EXPECT_EQ(port.IsLost(), 0);
@@ -359,8 +334,14 @@ TEST(SerialPort, AWriteToAPeerThatNeverReadsGivesUp) {
 
   // Close ends a write that is waiting for room.
   std::atomic<bool> blocked{false};
-  std::thread writer([&] { blocked.store(port.Write(big).Failed()); });
-  std::this_thread::sleep_for(100ms);
+  std::atomic<bool> returned{false};
+  std::atomic<pid_t> writerId{0};
+  std::thread writer([&] {
+    writerId.store(gettid());
+    blocked.store(port.Write(big).Failed());
+    returned.store(true);
+  });
+  WaitUntil([&] { return returned.load() || (writerId.load() != 0 && ThreadWaitsInPoll(writerId.load())); });
   WithWatchdog("Close", [&] { port.Close(); });
   writer.join();
   EXPECT_TRUE(blocked.load());
@@ -436,12 +417,13 @@ TEST(SerialPort, IdleCallbackRunsOncePerQuietSpell) {
   IdleCollector collector;
   port.SetReceiveCallback(&Collector::OnByte, static_cast<Collector*>(&collector));
   port.SetIdleCallback(&IdleCollector::OnIdle, 5);
-  std::this_thread::sleep_for(50ms);
+  WaitUntil([&] { return collector.idles.load() != 0; }, 50);  // bounded: proves NO idle call comes
   EXPECT_EQ(collector.idles.load(), 0) << "no block yet";
   ASSERT_TRUE(pty.WriteMaster("a", 1));
   ASSERT_TRUE(WaitUntil([&] { return collector.idles.load() == 1; }));
   const std::uint32_t wakeups = port.GetReaderWakeups();
-  std::this_thread::sleep_for(100ms);
+  // Bounded: proves NO second idle call and NO wake-up come.
+  WaitUntil([&] { return collector.idles.load() != 1 || port.GetReaderWakeups() != wakeups; }, 100);
   EXPECT_EQ(collector.idles.load(), 1);
   EXPECT_EQ(port.GetReaderWakeups(), wakeups) << "a quiet port does not wake the reader";
   ASSERT_TRUE(pty.WriteMaster("bc", 2));
@@ -450,7 +432,7 @@ TEST(SerialPort, IdleCallbackRunsOncePerQuietSpell) {
   port.SetIdleCallback(nullptr, 5);
   ASSERT_TRUE(pty.WriteMaster("d", 1));
   ASSERT_TRUE(collector.WaitFor(4));
-  std::this_thread::sleep_for(50ms);
+  WaitUntil([&] { return collector.idles.load() != 2; }, 50);  // bounded: proves NO idle call comes
   EXPECT_EQ(collector.idles.load(), 2);
   port.Close();
 }

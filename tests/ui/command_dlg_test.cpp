@@ -131,7 +131,7 @@ TEST_F(CommandConsole, ShowsReceivedBytesWithEachDollarSignOnANewLineAlwaysAtThe
   bool appended = false;
   RunConsole([&](QDialog&) {
     ASSERT_TRUE(m_pty.WriteMaster(sentence.data(), sentence.size()));
-    shown = QTest::qWaitFor([&] { return Transcript()->GetWindowText() == "\r\n$GP..\r\n$A"; }, 20000);
+    shown = WaitUntil([&] { return Transcript()->GetWindowText() == "\r\n$GP..\r\n$A"; }, 20000, &RunEventsMs);
 
     // The user clicks into the text: the device's answer still goes at the end.
     auto* transcript = WidgetAs<QPlainTextEdit>(*Dialog().GetDlgItem(IDC_TRANSCRIPT));
@@ -139,8 +139,8 @@ TEST_F(CommandConsole, ShowsReceivedBytesWithEachDollarSignOnANewLineAlwaysAtThe
     Transcript()->SetSel(1, 3);
     const std::vector<std::uint8_t> more = Bytes({0x4F, 0x4B, 0x00, 0xFF, 0x7F});
     ASSERT_TRUE(m_pty.WriteMaster(more.data(), more.size()));
-    appended =
-        QTest::qWaitFor([&] { return Transcript()->GetWindowText() == "\r\n$GP..\r\n$AOK..\x7F"; }, 20000);
+    appended = WaitUntil([&] { return Transcript()->GetWindowText() == "\r\n$GP..\r\n$AOK..\x7F"; }, 20000,
+                         &RunEventsMs);
     QTest::mouseClick(Widget(IDCANCEL), Qt::LeftButton);
   });
   EXPECT_TRUE(shown);
@@ -149,7 +149,7 @@ TEST_F(CommandConsole, ShowsReceivedBytesWithEachDollarSignOnANewLineAlwaysAtThe
 
   // Bytes that arrive while the console is closed are not counted.
   ASSERT_TRUE(m_pty.WriteMaster(sentence.data(), sentence.size()));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_doc->GetBytesReceived() == 19; }, 20000));
+  ASSERT_TRUE(WaitUntil([&] { return m_doc->GetBytesReceived() == 19; }, 20000, &RunEventsMs));
   EXPECT_EQ(Console().GetShownBytes(), 12u);
   m_doc->CloseSerial();
 }

@@ -130,6 +130,11 @@ class CWindowBackend {
   virtual ~CWindowBackend();
   // Logical dots per inch of the screen (96 on a plain screen).
   virtual int LogicalDpi() const = 0;
+  // Pixels that cx × cy dialog units take in this backend's windows. The
+  // default is the fixed base units of DialogUnitsToPixels at LogicalDpi; a
+  // backend whose dialog manager lays templates out in the UI font's own
+  // base units says what they come to.
+  virtual CSize MapDialogSize(int cx, int cy) const;
   // A modal dialog's window, not yet shown; nullptr on failure.
   virtual std::unique_ptr<CDialogPeer> CreateDialogWindow(CDialog& owner, const CDialogTemplate& dlg,
                                                           CWnd* pOwnerWnd) = 0;

@@ -171,8 +171,8 @@ void CFormView::OnInitialUpdate() { UpdateData(false); }
 
 CSize CFormView::GetTotalSize() const {
   CWindowBackend* backend = GetWindowBackend();
-  int dpi = backend ? backend->LogicalDpi() : 96;
-  return CSize{DialogUnitsToPixelsX(m_pTemplate->cx, dpi), DialogUnitsToPixelsY(m_pTemplate->cy, dpi)};
+  if (backend) return backend->MapDialogSize(m_pTemplate->cx, m_pTemplate->cy);
+  return CSize{DialogUnitsToPixelsX(m_pTemplate->cx), DialogUnitsToPixelsY(m_pTemplate->cy)};
 }
 
 void CFormView::ResizeParentToFit(bool bShrinkOnly) {

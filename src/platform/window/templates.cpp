@@ -9,6 +9,7 @@ const CControlTemplate* CDialogTemplate::FindControl(int nId) const {
   return nullptr;
 }
 
+#if !defined(_WIN32)
 int MulDiv(int a, int b, int c) {
   if (c == 0) return -1;
   std::int64_t product = std::int64_t{a} * b;
@@ -19,6 +20,7 @@ int MulDiv(int a, int b, int c) {
   if (q > INT32_MAX) return -1;
   return static_cast<int>(negative ? -q : q);
 }
+#endif
 
 namespace {
 

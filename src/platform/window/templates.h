@@ -53,8 +53,13 @@ struct CDialogTemplate {
 };
 
 // a * b / c rounded half away from zero, as the platform's MulDiv does; -1
-// when c is 0.
+// when c is 0. On Windows it is the system's own, declared as <windows.h>
+// declares it, so that both can be included.
+#if defined(_WIN32)
+extern "C" __declspec(dllimport) int __stdcall MulDiv(int a, int b, int c);
+#else
 int MulDiv(int a, int b, int c);
+#endif
 
 // Dialog units → pixels at a logical dpi: base units 6 × 12 at 96 dpi,
 // scaled by dpi / 96; x · baseX / 4, y · baseY / 8. At 96 dpi a 506 × 300

@@ -103,12 +103,12 @@ TEST_F(WindowTimers, FireByIdentifierUntilKilledAndEndWithTheWindow) {
   TimerForm& view = f->view;
   EXPECT_EQ(view.SetTimer(11111, 10), 11111u);
   EXPECT_EQ(view.SetTimer(22222, 15), 22222u);
-  QTRY_VERIFY_WITH_TIMEOUT(view.Count(11111) >= 2 && view.Count(22222) >= 2, 10000);
+  ASSERT_TRUE(WaitUntil([&] { return view.Count(11111) >= 2 && view.Count(22222) >= 2; }, 10000, &RunEventsMs));
   EXPECT_EQ(view.KillTimer(22222), 1);
   EXPECT_EQ(view.KillTimer(22222), 0);
   const int killedTicks = view.Count(22222);
   const int before = view.Count(11111);
-  QTRY_VERIFY_WITH_TIMEOUT(view.Count(11111) >= before + 3, 10000);
+  ASSERT_TRUE(WaitUntil([&] { return view.Count(11111) >= before + 3; }, 10000, &RunEventsMs));
   EXPECT_EQ(view.Count(22222), killedTicks);
   for (unsigned id : view.ticks) EXPECT_TRUE(id == 11111 || id == 22222);
 
@@ -116,7 +116,8 @@ TEST_F(WindowTimers, FireByIdentifierUntilKilledAndEndWithTheWindow) {
   EXPECT_EQ(view.SetTimer(11111, 10), 11111u);
   EXPECT_EQ(view.KillTimer(11111), 1);
   const int stopped = view.Count(11111);
-  QTest::qWait(60);
+  // Bounded: proves the killed timer does NOT fire again.
+  WaitUntil([&] { return view.Count(11111) != stopped; }, 60, &RunEventsMs);
   EXPECT_EQ(view.Count(11111), stopped);
 
   // No window, no timer.
@@ -125,7 +126,7 @@ TEST_F(WindowTimers, FireByIdentifierUntilKilledAndEndWithTheWindow) {
   EXPECT_FALSE(view.IsWindowCreated());
   EXPECT_EQ(view.SetTimer(9100, 10), 0u);
   const std::size_t total = view.ticks.size();
-  QTest::qWait(50);
+  WaitUntil([&] { return view.ticks.size() != total; }, 50, &RunEventsMs);  // bounded: proves NO tick comes
   EXPECT_EQ(view.ticks.size(), total);
 }
 

@@ -1,4 +1,4 @@
-#include "platform/window/qt/file_dialogs.h"
+#include "platform/window/file_dialogs.h"
 
 #include <QApplication>
 #include <QDir>

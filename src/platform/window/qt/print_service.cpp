@@ -1,4 +1,4 @@
-#include "platform/window/qt/print_service.h"
+#include "platform/window/print_service.h"
 
 #include <algorithm>
 

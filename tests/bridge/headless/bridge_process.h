@@ -13,8 +13,9 @@
 
 #include <cerrno>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "support/wait.h"
 
 extern char** environ;
 
@@ -102,42 +103,44 @@ class BridgeProcess {
   // usage receives the child's resource use.
   int Wait(int timeoutMs, rusage* usage = nullptr) {
     if (m_pid <= 0) return -1;
-    for (int waited = 0;; waited += 5) {
-      int status = 0;
-      rusage used {};
-      pid_t done = wait4(m_pid, &status, waited >= timeoutMs ? 0 : WNOHANG, &used);
-      if (done == m_pid) {
-        m_pid = -1;
-        if (usage != nullptr) *usage = used;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      if (waited >= timeoutMs) return -1;
-      if (waited + 5 >= timeoutMs) kill(m_pid, SIGKILL);
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    int status = 0;
+    rusage used {};
+    const bool ended = WaitUntil([&] { return wait4(m_pid, &status, WNOHANG, &used) == m_pid; }, timeoutMs);
+    if (!ended) {
+      kill(m_pid, SIGKILL);
+      if (wait4(m_pid, &status, 0, &used) != m_pid) return -1;
     }
+    m_pid = -1;
+    if (usage != nullptr) *usage = used;
+    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
  private:
   static bool ReadLineFrom(int fd, std::string& buffer, std::string& line, int timeoutMs) {
-    for (int waited = 0;;) {
-      size_t newline = buffer.find('\n');
-      if (newline != std::string::npos) {
-        line = buffer.substr(0, newline);
-        buffer.erase(0, newline + 1);
-        return true;
-      }
-      if (waited >= timeoutMs) return false;
-      pollfd p {fd, POLLIN, 0};
-      int ready = poll(&p, 1, 50);
-      waited += 50;
-      if (ready < 0 && errno != EINTR) return false;
-      if (ready <= 0) continue;
+    bool ended = false;  // end of file, or the pipe failed
+    // Takes what the pipe holds now; true once a line is complete or no more can come.
+    auto lineOrEnd = [&] {
       char chunk[4096];
-      ssize_t n = read(fd, chunk, sizeof chunk);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      buffer.append(chunk, static_cast<size_t>(n));
-    }
+      while (buffer.find('\n') == std::string::npos && !ended) {
+        pollfd p {fd, POLLIN, 0};
+        const int ready = poll(&p, 1, 0);
+        if (ready == 0) return false;  // nothing yet
+        const ssize_t n = ready > 0 ? read(fd, chunk, sizeof chunk) : -1;
+        if (n < 0 && errno == EINTR) continue;
+        if (n > 0) {
+          buffer.append(chunk, static_cast<size_t>(n));
+        } else {
+          ended = true;
+        }
+      }
+      return true;
+    };
+    WaitUntil(lineOrEnd, timeoutMs);
+    const size_t newline = buffer.find('\n');
+    if (newline == std::string::npos) return false;
+    line = buffer.substr(0, newline);
+    buffer.erase(0, newline + 1);
+    return true;
   }
 
   pid_t m_pid = -1;

@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "bridge/bridge_process.h"
+#include "bridge/headless/bridge_process.h"
 #include "platform/text.h"
 #include "support/only_loopback.h"
 #include "support/pty_pair.h"
 #include "support/temp_folder.h"
 #include "support/udp_receiver.h"
+#include "support/wait.h"
 
 namespace {
 
@@ -177,11 +178,14 @@ TEST_F(HeadlessBridgeTest, WithStandardOutputClosedNothingReachesThePort) {
   cfmakeraw(&raw);
   ASSERT_EQ(tcsetattr(m_pty.slave, TCSANOW, &raw), 0);
   UdpReceiver::Datagram got;
-  bool forwarding = false;
-  for (int tries = 0; tries < 100 && !forwarding; ++tries) {
-    ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>(128, 0x55)));
-    forwarding = m_receiver.ReceiveFor(got, 300);
-  }
+  bool wrote = true;
+  const bool forwarding = WaitUntil(
+      [&] {
+        wrote = m_pty.WriteMaster(std::vector<std::uint8_t>(128, 0x55));
+        return !wrote || m_receiver.ReceiveFor(got, 300);
+      },
+      kWatchdogMs);
+  ASSERT_TRUE(wrote);
   ASSERT_TRUE(forwarding);
   ASSERT_TRUE(bridge.Signal(SIGTERM));
   EXPECT_EQ(bridge.Wait(kWatchdogMs), 0);

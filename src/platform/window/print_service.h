@@ -1,6 +1,7 @@
 // Printing a window as it looks on the screen: the print dialog (run through
-// the one modal service, so tests choose a PDF file and confirm), then the
-// window's picture scaled to the page's width, on one page. UI thread only.
+// the backend's modal service, so tests answer it), then the window's
+// picture scaled to the page, on one page. Each backend implements it (Qt's
+// print dialog; PrintDlgW and GDI). UI thread only.
 #pragma once
 
 #include <string>

@@ -7,4 +7,7 @@ function(quillon_win32_gui_test name)
     DEPS ${ARG_DEPS} LABELS "${ARG_LABELS}")
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/platform/window/win32)
   set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tests/win32-gui/xvfb-wine)
+  # A Wine prefix of its own: a wineserver that the display-less core tests
+  # started has no desktop on this test's display.
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "WINEPREFIX=${PROJECT_BINARY_DIR}/wine-prefix-${name};WINEDEBUG=-all")
 endfunction()

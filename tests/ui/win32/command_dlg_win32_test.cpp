@@ -13,9 +13,9 @@ class Win32Console : public Win32FormTest {
  protected:
   // Opens the console as "命令设置" does and runs body inside it.
   int RunConsole(const std::function<void(HWND)>& body) {
-    m_doc->m_bCommandOpen.store(1);
+    m_doc->SetCommandOpen(true);
     CScopedWin32ModalHook hook(body);
-    CCommandDlg dialog(m_doc->m_commandDialog, &m_view);
+    CCommandDlg dialog(m_doc->GetCommandConsole(), &m_view);
     m_dialog = &dialog;
     const int result = dialog.DoModal();
     m_dialog = nullptr;
@@ -63,7 +63,7 @@ TEST_F(Win32Console, ShowsReceivedBytesEachDollarOnANewLineAndRemembersWhatIsSen
   });
   EXPECT_TRUE(shown) << "transcript never showed the bytes";
   CCommandSlots history;
-  m_doc->m_commandDialog.LoadCommands(history);
+  m_doc->GetCommandConsole().LoadCommands(history);
   EXPECT_EQ(history[0], "AT+X");
 }
 
@@ -80,9 +80,9 @@ TEST_F(Win32Console, EachWayOfClosingClearsTheDocumentsFlag) {
     int flagAfter = -1;
     bool closed = false;
     const int result = RunConsole([&](HWND dialog) {
-      EXPECT_EQ(m_doc->m_bCommandOpen.load(), 1);
+      EXPECT_TRUE(m_doc->IsCommandOpen());
       ways[i](dialog);
-      flagAfter = m_doc->m_bCommandOpen.load();
+      flagAfter = m_doc->IsCommandOpen() ? 1 : 0;
       closed = !IsWindowVisible(dialog);
     });
     EXPECT_EQ(result, IDCANCEL) << "way " << i;

@@ -81,14 +81,14 @@ TEST_F(Win32MainForm, TheNetworkButtonsFollowTheirCaptionsAndTheTypedAddressIsTh
   Click(IDC_START_PORT);
   EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
   EXPECT_EQ(Caption(IDC_START_PORT), "关闭端口");
-  EXPECT_EQ(m_doc->m_strTargetIp, "127.0.0.1");
+  EXPECT_EQ(m_doc->GetTargetIp(), "127.0.0.1");
   for (int id : {IDC_LOCAL_PORT, IDC_TARGET_PORT, IDC_TARGET_IP, IDC_FRAME_SIZE}) EXPECT_FALSE(Enabled(id)) << id;
   EXPECT_TRUE(Enabled(IDC_SEND_DATA));
   EXPECT_TRUE(WaitFor([&] { return m_view.m_listStats.GetItemText(7, 2) == "127.0.0.1"; }));
 
   Click(IDC_SEND_DATA);
   EXPECT_EQ(Caption(IDC_SEND_DATA), "停止发送");
-  EXPECT_EQ(m_doc->m_bForwarding.load(), 1);
+  EXPECT_TRUE(m_doc->IsForwarding());
   Click(IDC_SEND_DATA);
   EXPECT_EQ(Caption(IDC_SEND_DATA), "发送数据");
 

@@ -1,0 +1,58 @@
+#!/bin/sh
+# The device cases of the Windows build, run by the guest's init under Wine:
+# COM2 is the UART ttyS1 (the prefix's dosdevices/com2), COM7 is no port.
+# One-byte reads run at a few hundred bytes a second under emulation, so
+# the streams are short. Steps and the lines for the host: case-lib.sh.
+export WINEPREFIX=/opt/wine HOME=/tmp WINEDEBUG=-all
+WINE=/usr/lib/wine/wine64
+B="$WINE /opt/q/quillon-bridge.exe"
+P="$WINE /opt/q/serial_probe.exe"
+UART_PORT=COM2
+. /case-lib.sh
+
+# One server for every case: each program then starts in a few seconds.
+/usr/lib/wine/wineserver -p
+t0=$(cut -d' ' -f1 /proc/uptime)
+$WINE /opt/q/serial_probe.exe > $T/wine-start.out 2>&1
+echo "Wine's first program ran in $(echo "$(cut -d' ' -f1 /proc/uptime) $t0" | awk '{printf "%.1f", $1 - $2}') s"
+
+# ---- the serial engine alone (serial_probe) ---------------------------------
+
+# probe NAME BAUD PARITY DATA STOP SEED FEED TAKE: the probe takes TAKE bytes
+# of a stream of FEED; the UART must run as asked.
+probe() {
+  name=$1 baud=$2 parity=$3 data=$4 stop=$5 seed=$6 feed=$7 take=$8
+  want $name || return 0
+  [ -f /opt/q/serial_probe.exe ] || return 0
+  $P COM2 $baud $parity $data $stop $seed $take > $T/$name.out 2> $T/$name.err &
+  ppid=$!
+  waitfor $T/$name.out "probe open" 30
+  got=$(lcr) wanted=$(lcr_for $parity $data $stop)
+  echo "@@FEED s1 $seed $feed $baud"
+  wait $ppid
+  rc=$?
+  if [ $rc -eq 0 ] && [ "$got" = "$wanted" ]; then
+    result $name ok "LCR $got; $(tail -n 1 $T/$name.out)"
+  else
+    result $name FAIL "exit $rc, LCR $got (wanted $wanted): $(tail -n 1 $T/$name.out)"
+  fi
+  echo "@@STOPFEED s1"
+}
+
+probe probe-115200-8n1 115200 none 8 1 41 2048 2048
+probe probe-9600-odd-7-2 9600 odd 7 2 42 1024 1024
+
+name=probe-missing
+if want $name && [ -f /opt/q/serial_probe.exe ]; then
+  $P COM7 115200 none 8 1 1 1 > $T/$name.out 2> $T/$name.err
+  rc=$?
+  if [ $rc -eq 2 ] && grep -q 'COM7 does not exist' $T/$name.out; then
+    result $name ok "exit 2: $(cat $T/$name.out)"
+  else
+    result $name FAIL "exit $rc: $(cat $T/$name.out)"
+  fi
+fi
+
+# Closed while bytes still come (last: the rest of its stream is still on
+# its way when it ends).
+probe probe-close-streaming 57600 even 8 1 43 4096 512

@@ -9,6 +9,10 @@
 #   @@STOPFEED CHARDEV   stop feeding          @@MON COMMAND  QEMU monitor
 #   @@RESULT NAME ok|FAIL DETAILS
 T=/tmp
+# The USB adapter (ttyUSB0) as the host plugs it in, and another one.
+BYID_A=/dev/serial/by-id/usb-QEMU_QEMU_USB_SERIAL_QA0001-if00-port0
+USB_A="usb-serial,id=u1,bus=xhci.0,chardev=uc,serial=QA0001,always-plugged=on"
+USB_B="usb-serial,id=u2,bus=xhci.0,chardev=uc,serial=QB0002,always-plugged=on"
 next_port=4000
 # "cases=a,b" on the kernel's command line runs only those.
 only=$(sed -n 's/.*cases=\([^ ]*\).*/,\1,/p' /proc/cmdline)

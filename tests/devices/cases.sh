@@ -3,9 +3,6 @@
 # the host are in case-lib.sh.
 B=/opt/q/quillon-bridge
 UART_PORT=/dev/ttyS1
-BYID_A=/dev/serial/by-id/usb-QEMU_QEMU_USB_SERIAL_QA0001-if00-port0
-USB_A="usb-serial,id=u1,bus=xhci.0,chardev=uc,serial=QA0001,always-plugged=on"
-USB_B="usb-serial,id=u2,bus=xhci.0,chardev=uc,serial=QB0002,always-plugged=on"
 . /case-lib.sh
 
 # ---- the 16550A UART ------------------------------------------------------

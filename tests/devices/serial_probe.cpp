@@ -9,7 +9,9 @@
 // compares them with devtool's stream for SEED, prints one summary line
 // ("probe exact: ..." or "probe WRONG: ...") with what the driver reported
 // as lost, closes the port and says how long the close took. Exit status 0
-// when the bytes are exact.
+// when the bytes are exact. A port that is lost and back meanwhile says
+// "probe lost N" and "probe back" as it happens; its bytes count from the
+// return, so that the stream fed after it must arrive whole.
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +29,7 @@ struct Received {
   std::vector<std::uint8_t> bytes;
   std::atomic<std::size_t> count{0};
   std::atomic<int> blocks{0};
+  std::atomic<int> states{0};
 };
 
 void OnBlock(const std::uint8_t* data, std::size_t length, void* context) {
@@ -42,6 +45,17 @@ int OnByte(unsigned int byte, void* context) {
   const std::uint8_t one = static_cast<std::uint8_t>(byte);
   OnBlock(&one, 1, context);
   return 0;
+}
+
+void OnState(int lost, void* context) {
+  auto* received = static_cast<Received*>(context);
+  received->states.fetch_add(1);
+  if (lost != SERIAL_PORT_BACK) {
+    std::printf("probe lost %d\n", lost);
+  } else {
+    received->count.store(0);
+    std::printf("probe back\n");
+  }
 }
 
 std::uint8_t StreamByte(std::uint32_t* x) {
@@ -69,6 +83,7 @@ int main(int argc, char** argv) {
 
   CSerialPort port;
   port.SetReceiveCallback(&OnByte, &received, &OnBlock);
+  port.SetPortStateCallback(&OnState, &received);
   if (!port.Open(argv[1], argv[2], parity, argv[4], argv[5], EV_RXCHAR | EV_RXFLAG | EV_CTS | EV_DSR)) {
     std::printf("probe cannot open: %s\n", DescribeSerialOpenError(port.GetOpenError(), Wording::kEnglish).c_str());
     return 2;
@@ -77,11 +92,13 @@ int main(int argc, char** argv) {
 
   using Clock = std::chrono::steady_clock;
   std::size_t last = 0;
+  int lastStates = 0;
   auto lastChange = Clock::now();
   while (received.count < received.bytes.size() && Clock::now() - lastChange < std::chrono::seconds(20)) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (received.count != last) {
+    if (received.count != last || received.states != lastStates) {
       last = received.count;
+      lastStates = received.states;
       lastChange = Clock::now();
     }
   }

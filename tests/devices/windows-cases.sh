@@ -9,6 +9,7 @@ B="$WINE /opt/q/quillon-bridge.exe"
 P="$WINE /opt/q/serial_probe.exe"
 UART_PORT=COM2
 . /case-lib.sh
+cpu_ticks() { set -- $(cut -d' ' -f14,15 /proc/$1/stat 2>/dev/null || echo 0 0); echo $(($1 + $2)); }
 
 # One server for every case: each program then starts in a few seconds.
 /usr/lib/wine/wineserver -p
@@ -50,6 +51,35 @@ if want $name && [ -f /opt/q/serial_probe.exe ]; then
     result $name ok "exit 2: $(cat $T/$name.out)"
   else
     result $name FAIL "exit $rc: $(cat $T/$name.out)"
+  fi
+fi
+
+# The USB adapter (COM3, ttyUSB0) pulled out and put back: said once, no
+# CPU spent while it is out, reopened by its name, and the stream fed after
+# its return arrives whole. Wine's Plug and Play list has no ports, so the
+# adapter's identity is not checked here.
+name=probe-unplug
+if want $name && [ -f /opt/q/serial_probe.exe ]; then
+  i=0
+  while [ ! -e /dev/ttyUSB0 ] && [ $i -lt 100 ]; do sleep 0.2; i=$((i + 1)); done
+  $P COM3 115200 none 8 1 44 1024 > $T/$name.out 2> $T/$name.err &
+  ppid=$!
+  waitfor $T/$name.out "probe open" 30
+  echo "@@MON device_del u1"
+  ok=1 why=""
+  waitfor $T/$name.out "probe lost" 20 || { ok=0 why="no loss said"; }
+  c0=$(cpu_ticks $ppid)
+  sleep 3
+  c1=$(cpu_ticks $ppid)
+  echo "@@MON device_add $USB_A"
+  waitfor $T/$name.out "probe back" 30 || { ok=0 why="$why; not back"; }
+  echo "@@FEED u 44 1024"
+  wait $ppid || { ok=0 why="$why; $(tail -n 1 $T/$name.out)"; }
+  [ "$(grep -c 'probe lost' $T/$name.out)" -eq 1 ] || { ok=0 why="$why; loss said $(grep -c 'probe lost' $T/$name.out) times"; }
+  if [ $ok -eq 1 ]; then
+    result $name ok "CPU while lost: $((c1 - c0)) ticks in 3 s; $(grep '^probe' $T/$name.out | tr '\n' ';')"
+  else
+    result $name FAIL "${why#; }"
   fi
 fi
 

@@ -2,6 +2,7 @@
 # (cases.sh, windows-cases.sh) after they have set:
 #   B          the command that runs the bridge
 #   UART_PORT  the bridge's name for the UART ttyS1
+#   STOP_SIGNAL  what stops the bridge (default TERM)
 # Lines beginning with @@ are for the host (scripts/test-devices):
 #   @@FEED CHARDEV SEED COUNT [BAUD]  feed the stream into s1 (the UART
 #       ttyS1) or u (the USB adapter); with BAUD the host first checks the
@@ -62,7 +63,7 @@ start() {
 finish() {
   wait $rpid
   recv_rc=$?
-  kill -TERM $bpid 2>/dev/null
+  kill -${STOP_SIGNAL:-TERM} $bpid 2>/dev/null
   wait $bpid
 }
 

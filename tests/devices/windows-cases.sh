@@ -8,6 +8,8 @@ WINE=/usr/lib/wine/wine64
 B="$WINE /opt/q/quillon-bridge.exe"
 P="$WINE /opt/q/serial_probe.exe"
 UART_PORT=COM2
+# Wine turns SIGINT into Ctrl+C for the program's console handler.
+STOP_SIGNAL=INT
 . /case-lib.sh
 cpu_ticks() { set -- $(cut -d' ' -f14,15 /proc/$1/stat 2>/dev/null || echo 0 0); echo $(($1 + $2)); }
 
@@ -16,6 +18,41 @@ cpu_ticks() { set -- $(cut -d' ' -f14,15 /proc/$1/stat 2>/dev/null || echo 0 0);
 t0=$(cut -d' ' -f1 /proc/uptime)
 $WINE /opt/q/serial_probe.exe > $T/wine-start.out 2>&1
 echo "Wine's first program ran in $(echo "$(cut -d' ' -f1 /proc/uptime) $t0" | awk '{printf "%.1f", $1 - $2}') s"
+
+# ---- quillon-bridge.exe ------------------------------------------------------
+
+uart w115200-none-8-1 115200 none 8 1 115200 51 2048 256 "" --stats 2
+uart w9600-odd-7-2 9600 odd 7 2 9600 52 1024 128 "" --stats 2
+
+name=w-missing-port
+if want $name; then
+  $B --port COM7 --target 127.0.0.1:4999 > $T/$name.out 2> $T/$name.err
+  rc=$?
+  if [ $rc -eq 1 ] && grep -q 'COM7 does not exist' $T/$name.err; then
+    result $name ok "exit 1: $(grep COM7 $T/$name.err)"
+  else
+    result $name FAIL "exit $rc: $(cat $T/$name.err)"
+  fi
+fi
+
+# Stopped with a partial frame held back: Ctrl+C ends it with status 0,
+# after the tail has left and the counts are said.
+name=w-clean-stop
+if want $name; then
+  start $name 53 300 256 short -- --port COM2 --flush-idle 10000 --stats 1
+  echo "@@FEED s1 53 300"
+  waitfor $T/$name.out "received 300 bytes" 30
+  kill -INT $bpid
+  wait $bpid
+  rc=$?
+  wait $rpid
+  recv_rc=$?
+  if [ $rc -eq 0 ] && [ $recv_rc -eq 0 ]; then
+    result $name ok "exit 0; $(tail -n 1 $T/$name.out); $(tail -n 1 $T/$name.recv)"
+  else
+    result $name FAIL "exit $rc; $(tail -n 2 $T/$name.out | tr '\n' ';') receiver: $(tail -n 1 $T/$name.recv)"
+  fi
+fi
 
 # ---- the serial engine alone (serial_probe) ---------------------------------
 

@@ -18,6 +18,11 @@ namespace {
 // notification, so the reader asks; an open of a missing port fails at once.
 constexpr DWORD kReopenSpacingMs = 1000;
 
+// A block read one byte per request is handed on when it is full or has
+// been growing this long: a queue that keeps filling as fast as it is read
+// must not hold back frames that are already whole.
+constexpr DWORD kBlockHoldMs = 50;
+
 }  // namespace
 
 void CSerialPort::Impl::ReaderMain(HANDLE port) {
@@ -142,6 +147,12 @@ int CSerialPort::Impl::ReadOneByte(HANDLE port, std::uint8_t* byte) {
 bool CSerialPort::Impl::Drain(HANDLE port, bool* idleArmed) {
   std::uint8_t block[SERIAL_READ_BLOCK];
   std::size_t length = 0;
+  DWORD blockStart = 0;
+  const auto deliver = [&] {
+    m_port.OnReceiveBlock(block, length);
+    length = 0;
+    *idleArmed = true;
+  };
   bool failed = false;
   COMSTAT status{};
   if (!ClearErrors(port, &status)) return false;
@@ -152,21 +163,15 @@ bool CSerialPort::Impl::Drain(HANDLE port, bool* idleArmed) {
       break;  // on Close the bytes read so far are still delivered
     }
     // A byte the driver announced but did not give is simply not there.
-    if (read == 1 && ++length == sizeof block) {
-      m_port.OnReceiveBlock(block, length);
-      length = 0;
-      *idleArmed = true;
-    }
+    if (read == 1 && length++ == 0) blockStart = GetTickCount();
+    if (length == sizeof block || (length > 0 && GetTickCount() - blockStart >= kBlockHoldMs)) deliver();
     status = COMSTAT{};
     if (!ClearErrors(port, &status)) {
       failed = true;
       break;
     }
   }
-  if (length > 0) {
-    m_port.OnReceiveBlock(block, length);
-    *idleArmed = true;
-  }
+  if (length > 0) deliver();
   return !failed;
 }
 

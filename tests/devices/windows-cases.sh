@@ -61,7 +61,6 @@ fi
 probe() {
   name=$1 baud=$2 parity=$3 data=$4 stop=$5 seed=$6 feed=$7 take=$8
   want $name || return 0
-  [ -f /opt/q/serial_probe.exe ] || return 0
   $P COM2 $baud $parity $data $stop $seed $take > $T/$name.out 2> $T/$name.err &
   ppid=$!
   waitfor $T/$name.out "probe open" 30
@@ -81,7 +80,7 @@ probe probe-115200-8n1 115200 none 8 1 41 2048 2048
 probe probe-9600-odd-7-2 9600 odd 7 2 42 1024 1024
 
 name=probe-missing
-if want $name && [ -f /opt/q/serial_probe.exe ]; then
+if want $name; then
   $P COM7 115200 none 8 1 1 1 > $T/$name.out 2> $T/$name.err
   rc=$?
   if [ $rc -eq 2 ] && grep -q 'COM7 does not exist' $T/$name.out; then
@@ -96,7 +95,7 @@ fi
 # its return arrives whole. Wine's Plug and Play list has no ports, so the
 # adapter's identity is not checked here.
 name=probe-unplug
-if want $name && [ -f /opt/q/serial_probe.exe ]; then
+if want $name; then
   i=0
   while [ ! -e /dev/ttyUSB0 ] && [ $i -lt 100 ]; do sleep 0.2; i=$((i + 1)); done
   $P COM3 115200 none 8 1 44 1024 > $T/$name.out 2> $T/$name.err &

@@ -35,7 +35,7 @@ struct CSerialPort::Impl {
   // adapter it is.
   void Remember(const std::string& name, const SerialLineSettings& settings, std::uint32_t eventMask);
   // Makes the events once per engine; false with the cause in *error.
-  bool MakeEvents(SerialOpenError* error);
+  bool MakeEvents(const std::string& name, SerialOpenError* error);
   // Starts the reader on the open port; false, with the port closed and the
   // cause in *error, when it cannot. Controlling thread, under m_threadLock.
   bool StartReader(HANDLE port, SerialOpenError* error);

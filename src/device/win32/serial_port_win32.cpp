@@ -48,7 +48,7 @@ bool CSerialPort::Open(std::string port, std::string baud, std::string parity,
     m_openError = SerialOpenError{SerialOpenStep::kSettingsText, 0, name};
     return false;
   }
-  if (!m_pImpl->MakeEvents(&m_openError)) return false;
+  if (!m_pImpl->MakeEvents(name, &m_openError)) return false;
   HANDLE handle = OpenComPort(name, settings, eventMask, &m_openError);
   if (handle == INVALID_HANDLE_VALUE) return false;
   m_pImpl->Remember(name, settings, eventMask);
@@ -132,12 +132,12 @@ CSerialPort::Impl::~Impl() {
   CloseEvent(&m_hWriteEvent);
 }
 
-bool CSerialPort::Impl::MakeEvents(SerialOpenError* error) {
+bool CSerialPort::Impl::MakeEvents(const std::string& name, SerialOpenError* error) {
   HANDLE* events[] = {&m_hStopEvent, &m_hWaitEvent, &m_hReadEvent, &m_hWriteEvent};
   for (HANDLE* event : events) {
     if (*event == nullptr) *event = MakeEvent();
     if (*event == nullptr) {
-      *error = SerialOpenError{SerialOpenStep::kReader, ErrnoFromWin32(GetLastError()), m_strName};
+      *error = SerialOpenError{SerialOpenStep::kReader, ErrnoFromWin32(GetLastError()), name};
       return false;
     }
   }

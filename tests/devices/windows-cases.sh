@@ -1,6 +1,7 @@
 #!/bin/sh
 # The device cases of the Windows build, run by the guest's init under Wine:
-# COM2 is the UART ttyS1 (the prefix's dosdevices/com2), COM7 is no port.
+# COM2 and COM12 are the UART ttyS1 (the prefix's dosdevices/com2 and com12),
+# COM3 the USB adapter ttyUSB0, COM7 is no port.
 # One-byte reads run at a few hundred bytes a second under emulation, so
 # the streams are short. Steps and the lines for the host: case-lib.sh.
 export WINEPREFIX=/opt/wine HOME=/tmp WINEDEBUG=-all
@@ -22,7 +23,10 @@ echo "Wine's first program ran in $(echo "$(cut -d' ' -f1 /proc/uptime) $t0" | a
 # ---- quillon-bridge.exe ------------------------------------------------------
 
 uart w115200-none-8-1 115200 none 8 1 115200 51 2048 256 "" --stats 2
+# The same UART by its other name, COM12, as a lower-case device path.
+UART_PORT='\\.\com12'
 uart w9600-odd-7-2 9600 odd 7 2 9600 52 1024 128 "" --stats 2
+UART_PORT=COM2
 
 name=w-missing-port
 if want $name; then

@@ -19,8 +19,8 @@
 // second), delivering into the same callbacks afterwards. Only the same
 // device is taken back (see ReopenRuleFor in port_list.h): a
 // pseudo-terminal never, an adapter by its kernel name only when sysfs shows
-// the same adapter (on Windows: when the COM name belongs to the same device
-// instance). It sleeps in between; Close ends the wait at once.
+// the same adapter (Windows keeps a COM name for its adapter: followed). It
+// sleeps in between; Close ends the wait at once.
 //
 // Blocking: Open waits until its reader thread runs. Close wakes the reader
 // and joins it, so it returns as soon as a callback that is running returns:
@@ -197,7 +197,7 @@ class CSerialPort {
   // The Win32 engine: serial_port_win32.cpp (open, close, write, lines,
   // error bits), serial_open_win32.cpp (the open's steps as the overlapped
   // COM API takes them), serial_reader_win32.cpp (the event loop, one-byte
-  // reads, the reopen), port_identity_win32.cpp (whose adapter a name is).
+  // reads, the reopen).
   struct Impl;
 
   // Hands the bytes to the driver; length and data already checked. Per

@@ -14,20 +14,18 @@ constexpr DWORD kQueueBytes = 4096;
 
 constexpr char kDevicePrefix[] = "\\\\.\\";
 
-HANDLE Fail(SerialOpenError* error, SysStep step, DWORD code, const std::string& name, HANDLE port) {
-  *error = SerialOpenError{step, ComErrno(step, code), name};
+HANDLE Fail(SerialOpenError* error, SysStep step, DWORD code, const std::string& path, HANDLE port) {
+  *error = SerialOpenError{step, ComErrno(step, code), ComPortName(path)};
   if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
   return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
 
-std::string ComPortName(const std::string& port) {
-  const std::string upper = AsciiUpper(port);
+std::string ComPortName(const std::string& devicePath) {
+  const std::string upper = AsciiUpper(devicePath);
   return upper.rfind(kDevicePrefix, 0) == 0 ? upper.substr(sizeof kDevicePrefix - 1) : upper;
 }
-
-std::string ComDevicePath(const std::string& name) { return kDevicePrefix + name; }
 
 std::string ComLineDefinition(const SerialLineSettings& settings) {
   return StrFormat("baud=%u parity=%c data=%d stop=%d", static_cast<unsigned>(settings.nBaud), settings.cParity,
@@ -61,35 +59,35 @@ int ComErrno(SysStep step, DWORD code) {
   return ErrnoFromWin32(code);
 }
 
-HANDLE OpenComPort(const std::string& name, const SerialLineSettings& settings, std::uint32_t eventMask,
+HANDLE OpenComPort(const std::string& devicePath, const SerialLineSettings& settings, std::uint32_t eventMask,
                    SerialOpenError* error) {
   // Wide, through code page 936 like every other name, so that a non-Chinese
   // system opens the same device.
-  const std::wstring path = WideFromGbk(ComDevicePath(name));
+  const std::wstring path = WideFromGbk(devicePath);
   HANDLE port = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                             FILE_FLAG_OVERLAPPED, nullptr);
-  if (port == INVALID_HANDLE_VALUE) return Fail(error, SysStep::kOpen, GetLastError(), name, port);
+  if (port == INVALID_HANDLE_VALUE) return Fail(error, SysStep::kOpen, GetLastError(), devicePath, port);
   // "\\.\" reaches every device and, through a drive letter, every file:
   // only a character device is configured, so nothing else is touched.
-  if (GetFileType(port) != FILE_TYPE_CHAR) return Fail(error, SysStep::kOpen, ERROR_INVALID_FUNCTION, name, port);
+  if (GetFileType(port) != FILE_TYPE_CHAR) return Fail(error, SysStep::kOpen, ERROR_INVALID_FUNCTION, devicePath, port);
 
   COMMTIMEOUTS none{};
-  if (!SetCommTimeouts(port, &none)) return Fail(error, SysStep::kSettings, GetLastError(), name, port);
+  if (!SetCommTimeouts(port, &none)) return Fail(error, SysStep::kSettings, GetLastError(), devicePath, port);
   SetupComm(port, kQueueBytes, kQueueBytes);  // a request the driver may round or ignore
-  if (!SetCommMask(port, eventMask)) return Fail(error, SysStep::kSettings, GetLastError(), name, port);
+  if (!SetCommMask(port, eventMask)) return Fail(error, SysStep::kSettings, GetLastError(), devicePath, port);
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  if (!GetCommState(port, &dcb)) return Fail(error, SysStep::kSettings, GetLastError(), name, port);
+  if (!GetCommState(port, &dcb)) return Fail(error, SysStep::kSettings, GetLastError(), devicePath, port);
   const std::string definition = ComLineDefinition(settings);
-  if (!BuildCommDCBA(definition.c_str(), &dcb)) return Fail(error, SysStep::kSettings, ERROR_INVALID_PARAMETER, name, port);
+  if (!BuildCommDCBA(definition.c_str(), &dcb)) return Fail(error, SysStep::kSettings, ERROR_INVALID_PARAMETER, devicePath, port);
   ApplyComRules(&dcb);
-  if (!SetCommState(port, &dcb)) return Fail(error, SysStep::kSettings, GetLastError(), name, port);
+  if (!SetCommState(port, &dcb)) return Fail(error, SysStep::kSettings, GetLastError(), devicePath, port);
   // The DCB already keeps the driver from raising them; these lower lines a
   // previous program left up before the state took effect.
   EscapeCommFunction(port, CLRDTR);
   EscapeCommFunction(port, CLRRTS);
   if (!PurgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR)) {
-    return Fail(error, SysStep::kSettings, GetLastError(), name, port);
+    return Fail(error, SysStep::kSettings, GetLastError(), devicePath, port);
   }
   return port;
 }

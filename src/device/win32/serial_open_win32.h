@@ -1,8 +1,8 @@
 // PRIVATE to the Win32 serial engine (the files of src/device/win32); see
 // serial_port_impl.h.
 //
-// Opening a COM port, step by step: the port's name and device path, the
-// open for overlapped I/O with no sharing, no time-outs, 4096-byte queues,
+// Opening a COM port, step by step: the open of its device path (from
+// port_path.h) for overlapped I/O with no sharing, no time-outs, 4096-byte queues,
 // the event mask, the line settings over what the port held, RTS and DTR
 // low, the queues purged. Each failure is kept with its step and its error
 // number, translated here, at the engine's edge.
@@ -18,13 +18,9 @@
 #include "device/serial_open_error.h"
 #include "device/serial_settings.h"
 
-// What the messages call a port: its name upper-cased as a whole, without
-// the "\\.\" it may have been given with ("com3" and "\\.\COM3" are COM3).
-std::string ComPortName(const std::string& port);
-
-// The path CreateFile opens: "\\.\" and the name. Only COM1 to COM9 also
-// open without it.
-std::string ComDevicePath(const std::string& name);
+// What the messages call a port: its device path upper-cased as a whole,
+// without the "\\.\" in front ("\\.\com3" is COM3).
+std::string ComPortName(const std::string& devicePath);
 
 // The definition BuildCommDCBA reads: "baud=9600 parity=N data=8 stop=1".
 std::string ComLineDefinition(const SerialLineSettings& settings);
@@ -35,10 +31,11 @@ std::string ComLineDefinition(const SerialLineSettings& settings);
 // error until the error is cleared (fAbortOnError).
 void ApplyComRules(DCB* dcb);
 
-// Opens and configures the port named name: the handle, or
-// INVALID_HANDLE_VALUE with the step that failed (kOpen, kSettings) and its
-// error number in *error, the port closed again.
-HANDLE OpenComPort(const std::string& name, const SerialLineSettings& settings, std::uint32_t eventMask,
+// Opens and configures the port at devicePath ("\\.\COM3", upper case):
+// the handle, or INVALID_HANDLE_VALUE with the step that failed (kOpen,
+// kSettings), its error number and the port's name in *error, the port
+// closed again.
+HANDLE OpenComPort(const std::string& devicePath, const SerialLineSettings& settings, std::uint32_t eventMask,
                    SerialOpenError* error);
 
 // The error number that means what the Win32 error code means at step. A

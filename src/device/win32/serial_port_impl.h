@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "device/lock.h"
+#include "device/port_list.h"
 #include "device/serial_port.h"
 #include "device/serial_settings.h"
 
@@ -31,9 +32,9 @@ struct CSerialPort::Impl {
   Impl& operator=(const Impl&) = delete;
 
   // ---- handles (serial_port_win32.cpp) ----
-  // Remembers what Open opened, for the reopen after a hang-up, and whose
-  // adapter it is.
-  void Remember(const std::string& name, const SerialLineSettings& settings, std::uint32_t eventMask);
+  // Remembers what Open opened (the device path, "\\.\COM3"), for the
+  // reopen after a hang-up, and which device may be taken back.
+  void Remember(const std::string& path, const SerialLineSettings& settings, std::uint32_t eventMask);
   // Makes the events once per engine; false with the cause in *error.
   bool MakeEvents(const std::string& name, SerialOpenError* error);
   // Starts the reader on the open port; false, with the port closed and the
@@ -76,7 +77,8 @@ struct CSerialPort::Impl {
   // One byte: 1 read, 0 nothing read, -1 the port failed, -2 Close came.
   int ReadOneByte(HANDLE port, std::uint8_t* byte);
   void RunLineHooks(HANDLE port, std::uint32_t mask);
-  // Closes the lost port and waits until its name opens again: the new
+  // Closes the lost port and waits until its device path opens again, with
+  // the device that was there (ReopenRuleFor, SerialDeviceIdentity): the new
   // handle, or null on Close.
   HANDLE AwaitReopen(HANDLE lost);
   bool IsSameDeviceBack(bool* reported);
@@ -129,7 +131,8 @@ struct CSerialPort::Impl {
   std::string m_strDevicePath;  // "\\.\COM3"
   SerialLineSettings m_settings;
   std::uint32_t m_eventMask = 0;
-  std::string m_strIdentity;  // the adapter's device instance, or empty
+  SerialReopenRule m_reopenRule = SerialReopenRule::kFollow;
+  std::string m_strIdentity;  // of the device opened, for kSameDevice
 
   // The reader's start, under m_startMutex: it has issued its first wait,
   // and why that failed (NO_ERROR when it did not).

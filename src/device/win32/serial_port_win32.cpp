@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <system_error>
 
+#include "device/port_list.h"
+#include "device/port_path.h"
+#include "platform/text.h"
 #include "platform/win32/win32_error.h"
-#include "port_identity_win32.h"
 #include "serial_open_win32.h"
 #include "serial_port_impl.h"
 
@@ -42,16 +44,23 @@ bool CSerialPort::Open(std::string port, std::string baud, std::string parity,
   if (m_running.load()) return true;
 
   m_openError = SerialOpenError();
-  const std::string name = ComPortName(port);
   SerialLineSettings settings;
   if (!ParseSerialLineSettings(baud, parity, dataBits, stopBits, &settings)) {
-    m_openError = SerialOpenError{SerialOpenStep::kSettingsText, 0, name};
+    m_openError = SerialOpenError{SerialOpenStep::kSettingsText, 0, port};
     return false;
   }
-  if (!m_pImpl->MakeEvents(name, &m_openError)) return false;
-  HANDLE handle = OpenComPort(name, settings, eventMask, &m_openError);
+  const PortPathLookup lookup = LookUpSerialDevicePath(port);
+  if (lookup.error.Failed()) {
+    // A name that names nothing is said as given, a bad ports.ini by its path.
+    const std::string& named = lookup.error.step == SysStep::kName ? port : lookup.file;
+    m_openError = SerialOpenError{lookup.error.step, lookup.error.code, named};
+    return false;
+  }
+  const std::string path = AsciiUpper(lookup.path);
+  if (!m_pImpl->MakeEvents(ComPortName(path), &m_openError)) return false;
+  HANDLE handle = OpenComPort(path, settings, eventMask, &m_openError);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  m_pImpl->Remember(name, settings, eventMask);
+  m_pImpl->Remember(path, settings, eventMask);
   return m_pImpl->StartReader(handle, &m_openError);
 }
 
@@ -145,13 +154,14 @@ bool CSerialPort::Impl::MakeEvents(const std::string& name, SerialOpenError* err
   return true;
 }
 
-void CSerialPort::Impl::Remember(const std::string& name, const SerialLineSettings& settings,
+void CSerialPort::Impl::Remember(const std::string& path, const SerialLineSettings& settings,
                                  std::uint32_t eventMask) {
-  m_strName = name;
-  m_strDevicePath = ComDevicePath(name);
+  m_strDevicePath = path;
+  m_strName = ComPortName(path);
   m_settings = settings;
   m_eventMask = eventMask;
-  m_strIdentity = ComPortIdentity(name);
+  m_reopenRule = ReopenRuleFor(path);
+  m_strIdentity = m_reopenRule == SerialReopenRule::kSameDevice ? SerialDeviceIdentity(path) : std::string();
 }
 
 bool CSerialPort::Impl::StartReader(HANDLE port, SerialOpenError* error) {

@@ -7,14 +7,13 @@
 // Everything here runs on the reader thread.
 #include <cerrno>
 
-#include "port_identity_win32.h"
 #include "serial_open_win32.h"
 #include "serial_port_impl.h"
 
 namespace {
 
-// While the port is lost, its name is tried this often. Windows tells a
-// windowless program of a returning adapter only through a device
+// While the port is lost, its device path is tried this often. Windows tells
+// a windowless program of a returning adapter only through a device
 // notification, so the reader asks; an open of a missing port fails at once.
 constexpr DWORD kReopenSpacingMs = 1000;
 
@@ -191,8 +190,8 @@ void CSerialPort::Impl::SetLost(int state) {
 }
 
 bool CSerialPort::Impl::IsSameDeviceBack(bool* reported) {
-  if (m_strIdentity.empty()) return true;
-  const std::string now = ComPortIdentity(m_strName);
+  if (m_reopenRule != SerialReopenRule::kSameDevice || m_strIdentity.empty()) return true;
+  const std::string now = SerialDeviceIdentity(m_strDevicePath);
   if (now == m_strIdentity) {
     *reported = false;
     return true;
@@ -217,6 +216,11 @@ HANDLE CSerialPort::Impl::AwaitReopen(HANDLE lost) {
     SetPort(nullptr);
     CloseHandle(lost);
   }
+  if (m_reopenRule == SerialReopenRule::kNever) {
+    SetLost(SERIAL_PORT_GONE);
+    WaitForSingleObject(m_hStopEvent, INFINITE);  // nothing to wait for but Close
+    return nullptr;
+  }
   SetLost(SERIAL_PORT_LOST);
 
   bool otherReported = false;
@@ -230,7 +234,7 @@ HANDLE CSerialPort::Impl::AwaitReopen(HANDLE lost) {
     }
     if (!IsSameDeviceBack(&otherReported)) continue;
     SerialOpenError failure;
-    HANDLE port = OpenComPort(m_strName, m_settings, m_eventMask, &failure);
+    HANDLE port = OpenComPort(m_strDevicePath, m_settings, m_eventMask, &failure);
     if (port == INVALID_HANDLE_VALUE) continue;
     {
       CLockScope write(m_writeLock);

@@ -10,12 +10,10 @@
 #include "serial_open_win32.h"
 #include "serial_port_impl.h"
 
-TEST(ComPortNames, UpperCasedWithOrWithoutTheDevicePrefix) {
-  EXPECT_EQ(ComPortName("com3"), "COM3");
-  EXPECT_EQ(ComPortName("COM12"), "COM12");
+TEST(ComPortNames, MessagesNameThePortWithoutTheDevicePrefix) {
   EXPECT_EQ(ComPortName("\\\\.\\com12"), "COM12");
-  EXPECT_EQ(ComDevicePath("COM12"), "\\\\.\\COM12");
-  EXPECT_EQ(ComPortName("串口1"), "串口1") << "double-byte characters stay as they are";
+  EXPECT_EQ(ComPortName("\\\\.\\COM3"), "COM3");
+  EXPECT_EQ(ComPortName("\\\\.\\串口1"), "串口1") << "double-byte characters stay as they are";
 }
 
 TEST(ComLineSettings, DriverGetsTheLineAskedWithNothingThePortHeldBefore) {
@@ -82,7 +80,7 @@ TEST(SerialPortWin32, FailedOpenSaysWhyAndLeavesTheEngineClosed) {
   wchar_t file[MAX_PATH] = {};
   ASSERT_NE(GetTempPathW(MAX_PATH, folder), 0u);
   ASSERT_NE(GetTempFileNameW(folder, L"qsp", 0, file), 0u);
-  std::string name;
+  std::string name = "\\\\.\\";
   for (const wchar_t* c = file; *c != 0; ++c) name += static_cast<char>(*c);  // an ASCII temp path
   EXPECT_FALSE(port.Open(name, "9600", "无", "8", "1", EV_RXCHAR));
   DeleteFileW(file);

@@ -79,7 +79,9 @@ HANDLE OpenComPort(const std::string& devicePath, const SerialLineSettings& sett
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(port, &dcb)) return Fail(error, SysStep::kSettings, GetLastError(), devicePath, port);
   const std::string definition = ComLineDefinition(settings);
-  if (!BuildCommDCBA(definition.c_str(), &dcb)) return Fail(error, SysStep::kSettings, ERROR_INVALID_PARAMETER, devicePath, port);
+  if (!BuildCommDCBA(definition.c_str(), &dcb)) {
+    return Fail(error, SysStep::kSettings, ERROR_INVALID_PARAMETER, devicePath, port);
+  }
   ApplyComRules(&dcb);
   if (!SetCommState(port, &dcb)) return Fail(error, SysStep::kSettings, GetLastError(), devicePath, port);
   // The DCB already keeps the driver from raising them; these lower lines a

@@ -21,7 +21,8 @@ namespace {
 constexpr DWORD kWriteMarginMs = 2000;
 
 DWORD LineTimeMs(DWORD length, std::uint32_t baud) {
-  const unsigned long long ms = (static_cast<unsigned long long>(length) * 12 * 1000 + baud - 1) / std::max<std::uint32_t>(baud, 1);
+  const unsigned long long bits = static_cast<unsigned long long>(length) * 12 * 1000;
+  const unsigned long long ms = (bits + baud - 1) / std::max<std::uint32_t>(baud, 1);
   return static_cast<DWORD>(std::min<unsigned long long>(ms, 0x7FFFFFFF - kWriteMarginMs));
 }
 

@@ -39,6 +39,22 @@ if want $name; then
   fi
 fi
 
+# While the bridge holds COM2, RTS and DTR stay low: the driver's table
+# shows the lines that are up. (A second program's open of the port is not
+# refused under Wine, which keeps no exclusive use of a serial device; on
+# Windows the driver refuses it.)
+name=w-dtr-rts-low
+if want $name; then
+  start $name 54 256 256 "" -- --port COM2
+  lines=$(grep '^1:' /proc/tty/driver/serial)
+  echo "@@FEED s1 54 256"
+  finish
+  case "$lines" in
+    *RTS* | *DTR*) result $name FAIL "modem lines up while held: $lines" ;;
+    *) result $name ok "ttyS1 while held: ${lines##* }" ;;
+  esac
+fi
+
 # Stopped with a partial frame held back: Ctrl+C ends it with status 0,
 # after the tail has left and the counts are said.
 name=w-clean-stop

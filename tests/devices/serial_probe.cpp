@@ -8,7 +8,8 @@
 // 2), then takes bytes until COUNT have come or none for 20 seconds,
 // compares them with devtool's stream for SEED, prints one summary line
 // ("probe exact: ..." or "probe WRONG: ...") with what the driver reported
-// as lost, closes the port and says how long the close took. Exit status 0
+// as lost and the rate from the first byte to the last, closes the port and
+// says how long the close took. Exit status 0
 // when the bytes are exact. A port that is lost and back meanwhile says
 // "probe lost N" and "probe back" as it happens; its bytes count from the
 // return, so that the stream fed after it must arrive whole.
@@ -25,8 +26,12 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 struct Received {
   std::vector<std::uint8_t> bytes;
+  Clock::time_point first;  // the reader's own, like the bytes
+  Clock::time_point last;
   std::atomic<std::size_t> count{0};
   std::atomic<int> blocks{0};
   std::atomic<int> states{0};
@@ -34,6 +39,8 @@ struct Received {
 
 void OnBlock(const std::uint8_t* data, std::size_t length, void* context) {
   auto* received = static_cast<Received*>(context);
+  received->last = Clock::now();
+  if (received->count == 0) received->first = received->last;
   for (std::size_t i = 0; i < length && received->count < received->bytes.size(); ++i) {
     received->bytes[received->count] = data[i];
     received->count.store(received->count + 1);
@@ -90,7 +97,6 @@ int main(int argc, char** argv) {
   }
   std::printf("probe open\n");
 
-  using Clock = std::chrono::steady_clock;
   std::size_t last = 0;
   int lastStates = 0;
   auto lastChange = Clock::now();
@@ -122,6 +128,9 @@ int main(int argc, char** argv) {
     std::printf(" driver: overrun=%u queue=%u parity=%u frame=%u", errors.overrun, errors.bufferOverrun,
                 errors.parity, errors.frame);
   }
+  const long long spanMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(received.last - received.first).count();
+  if (received.count > 1 && spanMs > 0) std::printf(" rate=%lldB/s", static_cast<long long>(received.count) * 1000 / spanMs);
   std::printf(" close=%lldms\n", closeMs);
   return exact ? 0 : 1;
 }

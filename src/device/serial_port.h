@@ -15,11 +15,12 @@
 // watches for the device (on Linux its folder, with inotify), reports the
 // port lost and reopens the same path with the same settings as soon as it
 // can: at most once a second (every 5 seconds without an event, for a port
-// that another program let go of), delivering into the same callbacks
-// afterwards. Only the same
+// that another program let go of; on Windows the name is tried once a
+// second), delivering into the same callbacks afterwards. Only the same
 // device is taken back (see ReopenRuleFor in port_list.h): a
 // pseudo-terminal never, an adapter by its kernel name only when sysfs shows
-// the same adapter. It sleeps in between; Close ends the wait at once.
+// the same adapter (Windows keeps a COM name for its adapter: followed). It
+// sleeps in between; Close ends the wait at once.
 //
 // Blocking: Open waits until its reader thread runs. Close wakes the reader
 // and joins it, so it returns as soon as a callback that is running returns:
@@ -193,6 +194,10 @@ class CSerialPort {
   // counters), serial_open.cpp (the open's steps), serial_reader.cpp (the
   // reader and the reopen), port_watch.cpp (CPortWatch: the reopen's pace),
   // serial_termios.cpp, device_access.cpp.
+  // The Win32 engine: serial_port_win32.cpp (open, close, write, lines,
+  // error bits), serial_open_win32.cpp (the open's steps as the overlapped
+  // COM API takes them), serial_reader_win32.cpp (the event loop, one-byte
+  // reads, the reopen).
   struct Impl;
 
   // Hands the bytes to the driver; length and data already checked. Per

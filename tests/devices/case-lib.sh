@@ -59,12 +59,43 @@ start() {
   waitfor $T/$name.out forwarding 30
 }
 
-# finish: stops the bridge, waits for the receiver; sets recv_rc.
+# running PID: the process has not ended (a zombie the shell has not reaped
+# yet has ended).
+running() {
+  [ -r /proc/$1/stat ] && [ "$(sed 's/.*) //' /proc/$1/stat | cut -d' ' -f1)" != Z ]
+}
+
+# waitend PID SECONDS: the process's exit status; one still running after
+# SECONDS is shown (its threads' kernel stacks), killed, and gives 124, so a
+# hang fails its case instead of holding the guest until the host's limit.
+waitend() {
+  i=0
+  while running $1 && [ $i -lt $(($2 * 5)) ]; do sleep 0.2; i=$((i + 1)); done
+  if running $1; then
+    echo "---- process $1 still running after $2 s; its threads:"
+    for t in /proc/$1/task/*; do
+      echo "$t $(cat $t/comm) $(sed 's/.*) //' $t/stat | cut -d' ' -f1) wchan $(cat $t/wchan)"
+      cat $t/stack 2>/dev/null
+    done
+    kill -KILL $1
+    wait $1
+    return 124
+  fi
+  wait $1
+}
+
+# finish: stops the bridge, waits for the receiver; sets recv_rc (124 when
+# the bridge did not end).
 finish() {
   wait $rpid
   recv_rc=$?
   kill -${STOP_SIGNAL:-TERM} $bpid 2>/dev/null
-  wait $bpid
+  waitend $bpid 30
+  if [ $? -eq 124 ]; then
+    tail -n 5 $T/$name.err
+    echo "the bridge did not end on SIG${STOP_SIGNAL:-TERM}" >> $T/$name.recv
+    recv_rc=124
+  fi
 }
 
 # The line control register of ttyS1, read through /dev/port: data bits,

@@ -98,6 +98,13 @@ static int Monitor(const char* path, const char* command) {
       memmove(buf, buf + have - 64, 64);
       have = 64;
     }
+    // A monitor that does not answer within 30 s is a stuck emulator: the
+    // host must not wait on it for ever (it reads the guest's console too).
+    struct pollfd p = {fd, POLLIN, 0};
+    if (poll(&p, 1, 30000) != 1) {
+      printf("Error: the monitor did not answer \"%s\" within 30 s\n", command);
+      break;
+    }
     ssize_t n = read(fd, buf + have, sizeof buf - 1 - have);
     if (n <= 0) break;
     have += (size_t)n;

@@ -63,7 +63,7 @@ if want $name; then
   echo "@@FEED s1 53 300"
   waitfor $T/$name.out "received 300 bytes" 30
   kill -INT $bpid
-  wait $bpid
+  waitend $bpid 30
   rc=$?
   wait $rpid
   recv_rc=$?
@@ -86,7 +86,7 @@ probe() {
   waitfor $T/$name.out "probe open" 30
   got=$(lcr) wanted=$(lcr_for $parity $data $stop)
   echo "@@FEED s1 $seed $feed $baud"
-  wait $ppid
+  waitend $ppid 120
   rc=$?
   if [ $rc -eq 0 ] && [ "$got" = "$wanted" ]; then
     result $name ok "LCR $got; $(tail -n 1 $T/$name.out)"
@@ -130,7 +130,7 @@ if want $name; then
   echo "@@MON device_add $USB_A"
   waitfor $T/$name.out "probe back" 30 || { ok=0 why="$why; not back"; }
   echo "@@FEED u 44 1024"
-  wait $ppid || { ok=0 why="$why; $(tail -n 1 $T/$name.out)"; }
+  waitend $ppid 120 || { ok=0 why="$why; $(tail -n 1 $T/$name.out)"; }
   [ "$(grep -c 'probe lost' $T/$name.out)" -eq 1 ] || { ok=0 why="$why; loss said $(grep -c 'probe lost' $T/$name.out) times"; }
   if [ $ok -eq 1 ]; then
     result $name ok "CPU while lost: $((c1 - c0)) ticks in 3 s; $(grep '^probe' $T/$name.out | tr '\n' ';')"

@@ -105,7 +105,7 @@ TEST_F(MainForm, StartsWithTheDefaultSelectionsAddressButtonsAndStatistics) {
 
 // Every text of the form whole, at start-up and with each value of each
 // list selected (of the port list: COM1 to COM20) (the dialog-unit geometry stays; the font and the combo
-// boxes' arrow leave the texts the room they had in the classic font).
+// boxes' arrow leave the texts the room they had in the Win32 dialog font).
 TEST_F(MainForm, EveryTextFitsItsControlWithEveryListValueSelected) {
   QWidget* form = WidgetOf(*View());
   EXPECT_EQ(ClippedTexts(form), std::vector<std::string>{});

@@ -107,7 +107,7 @@ constexpr ErrnoOf kErrnoOf[] = {
     {WSAEHOSTUNREACH, EHOSTUNREACH},
 };
 
-// The C runtime's strerror knows only the classic numbers; these are the
+// The C runtime's strerror knows only its own short table; these are the
 // POSIX ones it calls "Unknown error", in the words glibc uses.
 struct ErrnoWords {
   int code;

@@ -1,7 +1,7 @@
 // The controls of dialogs and forms. Each is a CWnd whose operations act on
 // its window; without one they do nothing and report failure (-1, 0, empty).
 // Texts are GBK byte strings; positions in edit texts count GBK bytes, as the
-// classic edit control of a multibyte program does. UI thread only.
+// Win32 edit control of an ANSI (code page) program does. UI thread only.
 #pragma once
 
 #include <cstdint>

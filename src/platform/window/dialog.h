@@ -1,8 +1,8 @@
 // Modal dialogs built from a template. DoModal creates the window and its
 // controls, runs OnInitDialog, then the one modal loop of the window layer
 // (which GUI tests redirect so that nothing blocks), and destroys the window
-// when EndDialog has been called. Keys and the close box take the classic
-// paths: Escape → command IDCANCEL → OnCancel; close box → OnClose →
+// when EndDialog has been called. Keys and the close box take the paths a
+// Win32 dialog box gives them: Escape → command IDCANCEL → OnCancel; close box → OnClose →
 // (default) OnCancel; Enter → the command of the focused push button, else of
 // the default button (BS_DEFPUSHBUTTON), else IDOK.
 //

@@ -70,7 +70,7 @@ TEST_F(EditControl, AppendGoesToTheEndWhateverTheCaretWithOneReplaceSelection) {
   EXPECT_EQ(edit->GetWindowText(), "端001");
 }
 
-TEST_F(ComboControl, KeepsTheClassicSelectionAndEditFieldRules) {
+TEST_F(ComboControl, KeepsTheWin32ComboBoxSelectionAndEditFieldRules) {
   FramedForm<PlainForm> f;
   auto* list = f.view.GetDlgItemAs<CComboBox>(ID_LIST_BOX);
   ASSERT_NE(list, nullptr);

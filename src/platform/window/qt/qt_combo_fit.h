@@ -1,5 +1,5 @@
 // Drop-down lists whose every item shows whole. The forms keep their
-// dialog-unit geometry, laid out for a narrow classic arrow and a font whose
+// dialog-unit geometry, laid out for the Win32 combo box's narrow arrow and a font whose
 // digits are narrower than ours; Qt's own arrow and frame take a quarter of
 // a box that narrow. A drop-down list therefore gets a slim arrow, and its
 // font steps down from the UI font, a pixel at a time, only as far as its

@@ -648,7 +648,7 @@ MadeControl MakeListView(const ControlSite& site) {
   auto* table = new QTableWidget(0, 0, site.parentWidget);
   table->verticalHeader()->setVisible(false);
   table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  // Rows as tight as the classic list view's, so that a list the form sizes
+  // Rows as tight as the Win32 list view's, so that a list the form sizes
   // for its rows (the statistics: ten) shows them all without scrolling.
   table->verticalHeader()->setMinimumSectionSize(table->fontMetrics().height() + 1);
   table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 1);

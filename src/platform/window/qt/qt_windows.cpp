@@ -346,7 +346,7 @@ class CQtWindowBackend : public CWindowBackend {
     if (!mainWindow) return nullptr;
     auto* bar = new QStatusBar(mainWindow);
     bar->setSizeGripEnabled(frame.GetStyle() & WS_THICKFRAME);
-    // Room at the right edge, as the classic bar keeps for its grip: the last
+    // Room at the right edge, as the Win32 status bar keeps for its grip: the last
     // indicator's border is not lost against the window's edge.
     bar->setContentsMargins(0, 0, 4, 0);
     mainWindow->setStatusBar(bar);

@@ -46,7 +46,7 @@ class Win32EditPeer : public Win32Peer<CEditPeer> {
  public:
   Win32EditPeer(CWnd& owner, HWND hwnd) : Win32Peer<CEditPeer>(owner, hwnd, true) {
     // The program bounds what it puts in (the panes empty themselves); the
-    // classic limit of 30000 characters would cut a pane short.
+    // edit control's default limit of 30000 characters would cut a pane short.
     if (GetWindowLongW(hwnd, GWL_STYLE) & ES_MULTILINE) SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);
   }
 
@@ -168,7 +168,7 @@ class Win32ComboPeer : public Win32Peer<CComboPeer> {
   int SetCurSel(int nSelect) override {
     if (!m_hwnd) return CB_ERR;
     if (nSelect < 0 || nSelect >= GetCount()) {
-      // Out of range, the selection goes, as the classic control does.
+      // Out of range, the selection goes, as the Win32 combo box does.
       SendMessageW(m_hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
       return nSelect == -1 ? -1 : CB_ERR;
     }

@@ -29,6 +29,10 @@ TEST(GbkText, ConvertsBothWaysAndReplacesWhatItCannotRead) {
 TEST(StrFormat, FormatsLongOutputAndIgnoresTheProcessLocale) {
   EXPECT_EQ(StrFormat("%d字节", -5), "-5字节");
   EXPECT_EQ(StrFormat("%s", std::string(1000, 'x').c_str()).size(), 1000u);
+  // Windows formats one directive at a time: every argument must stay in step.
+  EXPECT_EQ(StrFormat("%*d|%-4s|%zu|%lld|%%|%.*f|%lX|%c", 4, 7, "ab", std::size_t{42}, -9000000000LL, 1, 2.25,
+                      0xBEEFUL, 'q'),
+            "   7|ab  |42|-9000000000|%|2.2|BEEF|q");
   // A locale with a decimal comma must not leak into the figures. Only such
   // a locale proves it (scripts/setup installs locales-all).
   const char* chosen = nullptr;

@@ -43,6 +43,88 @@ void CDecimalPoint(std::string& number) {
   if (at != std::string::npos) number = number.substr(0, at) + "." + number.substr(at + std::string_view(point).size());
 }
 
+// One conversion directive: its text from '%' to the conversion letter, the
+// '*' values it took and its length modifier.
+struct Directive {
+  std::string text;
+  int stars = 0;
+  int star[2] = {0, 0};
+  std::string_view length;
+  char conversion = '\0';
+};
+
+// Reads the directive that starts at the '%' at `p` (not "%%"), taking its
+// '*' values from the arguments; returns where the format goes on.
+const char* ReadDirective(const char* p, va_list* list, Directive& d) {
+  const char* start = p++;
+  while (*p != '\0' && std::string_view("-+ #0'").find(*p) != std::string_view::npos) ++p;
+  if (*p == '*') {
+    d.star[d.stars++] = va_arg(*list, int);
+    ++p;
+  }
+  while (*p >= '0' && *p <= '9') ++p;
+  if (*p == '.') {
+    ++p;
+    if (*p == '*') {
+      d.star[d.stars++] = va_arg(*list, int);
+      ++p;
+    }
+    while (*p >= '0' && *p <= '9') ++p;
+  }
+  const char* lengthStart = p;
+  while (*p != '\0' && std::string_view("hlLjzt").find(*p) != std::string_view::npos) ++p;
+  d.length = std::string_view(lengthStart, static_cast<std::size_t>(p - lengthStart));
+  d.conversion = *p;
+  if (*p != '\0') ++p;
+  d.text.assign(start, static_cast<std::size_t>(p - start));
+  return p;
+}
+
+// An integer conversion: the argument's type follows the length modifier.
+template <typename Int, typename Long, typename LongLong, typename Size>
+std::string IntegerPiece(const Directive& d, va_list* list) {
+  if (d.length == "ll" || d.length == "j") return Piece(d.text, d.stars, d.star, va_arg(*list, LongLong));
+  if (d.length == "l") return Piece(d.text, d.stars, d.star, va_arg(*list, Long));
+  if (d.length == "z" || d.length == "t") return Piece(d.text, d.stars, d.star, va_arg(*list, Size));
+  return Piece(d.text, d.stars, d.star, va_arg(*list, Int));
+}
+
+// The directive's argument, formatted; %n and what printf does not know
+// write nothing.
+std::string ArgumentPiece(const Directive& d, va_list* list) {
+  switch (d.conversion) {
+    case 'd':
+    case 'i':
+      return IntegerPiece<int, long, long long, std::ptrdiff_t>(d, list);
+    case 'u':
+    case 'o':
+    case 'x':
+    case 'X':
+      return IntegerPiece<unsigned, unsigned long, unsigned long long, std::size_t>(d, list);
+    case 'c':
+      return Piece(d.text, d.stars, d.star, va_arg(*list, int));
+    case 's':
+      return Piece(d.text, d.stars, d.star, va_arg(*list, const char*));
+    case 'p':
+      return Piece(d.text, d.stars, d.star, va_arg(*list, void*));
+    case 'f':
+    case 'F':
+    case 'e':
+    case 'E':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A': {
+      std::string number = d.length == "L" ? Piece(d.text, d.stars, d.star, va_arg(*list, long double))
+                                           : Piece(d.text, d.stars, d.star, va_arg(*list, double));
+      CDecimalPoint(number);
+      return number;
+    }
+    default:
+      return std::string();
+  }
+}
+
 }  // namespace
 
 std::string StrFormatV(const char* format, va_list args) {
@@ -52,90 +134,14 @@ std::string StrFormatV(const char* format, va_list args) {
   for (const char* p = format; *p != '\0';) {
     if (*p != '%') {
       out += *p++;
-      continue;
-    }
-    const char* start = p++;
-    if (*p == '%') {
+    } else if (p[1] == '%') {
       out += '%';
-      ++p;
-      continue;
-    }
-    int stars = 0;
-    int star[2] = {0, 0};
-    while (*p != '\0' && std::string_view("-+ #0'").find(*p) != std::string_view::npos) ++p;
-    if (*p == '*') {
-      star[stars++] = va_arg(list, int);
-      ++p;
-    }
-    while (*p >= '0' && *p <= '9') ++p;
-    if (*p == '.') {
-      ++p;
-      if (*p == '*') {
-        star[stars++] = va_arg(list, int);
-        ++p;
-      }
-      while (*p >= '0' && *p <= '9') ++p;
-    }
-    std::string_view length;
-    const char* lengthStart = p;
-    while (*p != '\0' && std::string_view("hlLjzt").find(*p) != std::string_view::npos) ++p;
-    length = std::string_view(lengthStart, static_cast<std::size_t>(p - lengthStart));
-    const char conversion = *p;
-    if (conversion == '\0') break;
-    ++p;
-    const std::string directive(start, static_cast<std::size_t>(p - start));
-    switch (conversion) {
-      case 'd':
-      case 'i':
-        if (length == "ll" || length == "j") {
-          out += Piece(directive, stars, star, va_arg(list, long long));
-        } else if (length == "l") {
-          out += Piece(directive, stars, star, va_arg(list, long));
-        } else if (length == "z" || length == "t") {
-          out += Piece(directive, stars, star, va_arg(list, std::ptrdiff_t));
-        } else {
-          out += Piece(directive, stars, star, va_arg(list, int));
-        }
-        break;
-      case 'u':
-      case 'o':
-      case 'x':
-      case 'X':
-        if (length == "ll" || length == "j") {
-          out += Piece(directive, stars, star, va_arg(list, unsigned long long));
-        } else if (length == "l") {
-          out += Piece(directive, stars, star, va_arg(list, unsigned long));
-        } else if (length == "z" || length == "t") {
-          out += Piece(directive, stars, star, va_arg(list, std::size_t));
-        } else {
-          out += Piece(directive, stars, star, va_arg(list, unsigned));
-        }
-        break;
-      case 'c':
-        out += Piece(directive, stars, star, va_arg(list, int));
-        break;
-      case 's':
-        out += Piece(directive, stars, star, va_arg(list, const char*));
-        break;
-      case 'p':
-        out += Piece(directive, stars, star, va_arg(list, void*));
-        break;
-      case 'f':
-      case 'F':
-      case 'e':
-      case 'E':
-      case 'g':
-      case 'G':
-      case 'a':
-      case 'A': {
-        std::string number = length == "L" ? Piece(directive, stars, star, va_arg(list, long double))
-                                           : Piece(directive, stars, star, va_arg(list, double));
-        CDecimalPoint(number);
-        out += number;
-        break;
-      }
-      default:  // %n and what printf does not know: nothing is written
-        break;
+      p += 2;
+    } else {
+      Directive d;
+      p = ReadDirective(p, &list, d);
+      if (d.conversion == '\0') break;
+      out += ArgumentPiece(d, &list);
     }
   }
   va_end(list);

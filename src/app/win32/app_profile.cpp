@@ -6,8 +6,6 @@
 
 #include "platform/window/win32/win32_system.h"
 
-#include <algorithm>
-
 #include "platform/window/win32/win32_text.h"
 
 namespace {
@@ -17,9 +15,6 @@ std::wstring KeyPath(const std::string& registryKey, const std::string& appName)
 }
 
 }  // namespace
-
-CAppProfile::CAppProfile(const std::string& registryKey, const std::string& appName, int nMaxRecent)
-    : m_registryKey(registryKey), m_appName(appName), m_nMaxRecent(nMaxRecent) {}
 
 void CAppProfile::Load() {
   m_recent.clear();
@@ -38,14 +33,6 @@ void CAppProfile::Load() {
     }
   }
   RegCloseKey(key);
-}
-
-void CAppProfile::AddToRecentFileList(const std::string& path) {
-  if (path.empty() || m_nMaxRecent <= 0) return;
-  m_recent.erase(std::remove(m_recent.begin(), m_recent.end(), path), m_recent.end());
-  m_recent.insert(m_recent.begin(), path);
-  if (static_cast<int>(m_recent.size()) > m_nMaxRecent) m_recent.resize(static_cast<std::size_t>(m_nMaxRecent));
-  Save();
 }
 
 void CAppProfile::Save() const {

@@ -143,7 +143,7 @@ void OnPortState(int lost, void* context) {
     }
     return;
   }
-  PrintTerminal(stderr, "quillon-bridge: serial port %s is back, forwarding again\n", port);
+  PrintTerminal(stderr, Tr("quillon-bridge: serial port %s is back, forwarding again\n"), port);
   std::fflush(stderr);
 }
 

@@ -39,7 +39,7 @@ constexpr CauseWords kCauses[] = {
     // The device layer adds who may use the device (see DescribeSerialOpenError).
     {kOpening, EACCES, "没有打开 {subject} 的权限", "no permission to open {subject}"},
     {kOpening, EPERM, "没有打开 {subject} 的权限", "no permission to open {subject}"},
-    {kOpening, ENOSYS, "本版本没有这个系统的串口驱动", "this build has no serial port engine for this system"},
+    {kOpening, ENOSYS, "该设备不支持串口操作", "the device does not implement the serial port calls"},
     {kOpening, EBUSY, "{subject} 正被其他程序使用", "{subject} is in use by another program"},
     {kOpening, EWOULDBLOCK, "{subject} 正被其他程序使用", "{subject} is in use by another program"},
     {Bit(SysStep::kSettings), EINVAL, "{subject} 不接受这些串口参数（波特率等）",

@@ -2,21 +2,15 @@
 // serial_port_impl.h.
 //
 // Opening a serial device, step by step, each failure kept with its step and
-// error number: the settings texts and the port name, the device node, the
-// exclusive lock, the line settings. Any thread; blocks on the file system
-// and the driver only.
+// error number: the device node, the exclusive lock, the line settings (the
+// settings texts and the port name are resolved first, serial_open_request.h).
+// Any thread; blocks on the file system and the driver only.
 #pragma once
 
 #include <string>
 
 #include "device/serial_open_error.h"
 #include "device/serial_settings.h"
-
-// The line settings of the four texts and the device path of port; false
-// with the cause in *error (kSettingsText, kName, kPortsFile, kPortsEntry).
-bool ResolvePort(const std::string& port, const std::string& baud, const std::string& parity,
-                 const std::string& dataBits, const std::string& stopBits, SerialLineSettings* settings,
-                 std::string* path, SerialOpenError* error);
 
 // Opens and configures the device; the descriptor, or -1 with the step that
 // failed (kOpen, kLock, kSettings) and its error number in *error.

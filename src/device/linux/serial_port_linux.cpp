@@ -10,6 +10,7 @@
 
 #include <system_error>
 
+#include "device/serial_open_request.h"
 #include "platform/tick_count.h"
 #include "serial_open.h"
 #include "serial_port_impl.h"

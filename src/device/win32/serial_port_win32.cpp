@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "device/port_list.h"
-#include "device/port_path.h"
+#include "device/serial_open_request.h"
 #include "platform/text.h"
 #include "platform/win32/win32_error.h"
 #include "serial_open_win32.h"
@@ -46,18 +46,9 @@ bool CSerialPort::Open(std::string port, std::string baud, std::string parity,
 
   m_openError = SerialOpenError();
   SerialLineSettings settings;
-  if (!ParseSerialLineSettings(baud, parity, dataBits, stopBits, &settings)) {
-    m_openError = SerialOpenError{SerialOpenStep::kSettingsText, 0, port};
-    return false;
-  }
-  const PortPathLookup lookup = LookUpSerialDevicePath(port);
-  if (lookup.error.Failed()) {
-    // A name that names nothing is said as given, a bad ports.ini by its path.
-    const std::string& named = lookup.error.step == SysStep::kName ? port : lookup.file;
-    m_openError = SerialOpenError{lookup.error.step, lookup.error.code, named};
-    return false;
-  }
-  const std::string path = AsciiUpper(lookup.path);
+  std::string name;
+  if (!ResolvePort(port, baud, parity, dataBits, stopBits, &settings, &name, &m_openError)) return false;
+  const std::string path = AsciiUpper(name);
   if (!m_pImpl->MakeEvents(ComPortName(path), &m_openError)) return false;
   HANDLE handle = OpenComPort(path, settings, eventMask, &m_openError);
   if (handle == INVALID_HANDLE_VALUE) return false;

@@ -65,7 +65,9 @@ Section "${DISPLAY_NAME}" SecMain
   SetOutPath "$INSTDIR"
   File "${STAGE}\quillon.exe"
   File "${STAGE}\quillon-bridge.exe"
-  File /nonfatal "${STAGE}\*.dll"
+  !ifdef WITH_DLLS  ; only when a runtime DLL had to be copied beside the programs
+  File "${STAGE}\*.dll"
+  !endif
   File "${STAGE}\README.txt"
   File "${STAGE}\README.zh_CN.txt"
   SetOutPath "$INSTDIR\ConfigFile"

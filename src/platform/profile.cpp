@@ -7,6 +7,7 @@
 #include <deque>
 #include <mutex>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/profile_file.h"
@@ -297,7 +298,9 @@ bool WritePrivateProfileKeys(const std::string& section,
       lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(where.lastContent + 1),
                    written.emplace_back(std::string(keyName) + "=" + value));
     } else {
-      lines.push_back(written.emplace_back("[" + std::string(sectionName) + "]"));
+      std::string header = "[";  // appended, not "[" + …: GCC 12 warns wrongly (-Wrestrict) on that
+      header.append(sectionName).append("]");
+      lines.push_back(written.emplace_back(std::move(header)));
       lines.push_back(written.emplace_back(std::string(keyName) + "=" + value));
     }
   }

@@ -31,8 +31,14 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 
 std::string SerialPortInfo::Description() const {
   std::string text = maker;
-  if (!product.empty()) text += (text.empty() ? "" : " ") + product;
-  if (!serial.empty()) text += (text.empty() ? "" : " ") + ("(" + serial + ")");
+  // Appended piece by piece: "(" + serial draws a false -Wrestrict from GCC 12.
+  const auto add = [&text](const std::string& part, const char* open, const char* close) {
+    if (part.empty()) return;
+    if (!text.empty()) text += ' ';
+    text.append(open).append(part).append(close);
+  };
+  add(product, "", "");
+  add(serial, "(", ")");
   if (text.empty()) text = driver;
   return text.empty() ? "-" : text;
 }

@@ -45,7 +45,8 @@ void SortSerialPorts(std::vector<SerialPortInfo>* ports);
 // whichever adapter is plugged in next (kSameDevice: only the adapter that
 // was there). A symbolic link is a name the user chose (a by-id name, a udev
 // rule's name, a path in ports.ini) and is followed, as is any fixed device
-// such as an on-board UART (kFollow). On Windows a COM name stays with its
+// such as an on-board UART (kFollow); a link to a pseudo-terminal only once
+// it has been made again (the Linux engine's PtyLinkState). On Windows a COM name stays with its
 // adapter (Windows gives an adapter its number by its serial number), so it
 // is followed.
 enum class SerialReopenRule { kFollow, kNever, kSameDevice };

@@ -225,6 +225,15 @@ TEST(SerialPort, AfterAHangUpThePortReopensAtTheSamePath) {
   WaitUntil([&] { return port.GetReaderWakeups() - before >= 20u; }, 1500);
   EXPECT_LT(port.GetReaderWakeups() - before, 20u) << "the reader spins while the port is lost";
 
+  // The lost pty's number goes to the next pty made, here one of another
+  // "program": through the link that still names it, it is not taken. (The
+  // other link is a change in the folder, so an attempt comes at once.)
+  PtyPair foreign;
+  OPEN_PTY_OR_SKIP(foreign);
+  ASSERT_TRUE(PointLink(folder / "other", foreign.path));
+  WaitUntil([&] { return port.IsLost() == 0; }, 2500);
+  ASSERT_EQ(port.IsLost(), 1) << "took " << foreign.path << " through a link that still names the lost pty";
+
   PtyPair second;
   OPEN_PTY_OR_SKIP(second);
   ASSERT_TRUE(PointLink(link, second.path));

@@ -1,8 +1,11 @@
 #include "port_watch.h"
 
 #include <errno.h>
+#include <limits.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/path_name.h"
@@ -77,4 +80,18 @@ void CPortWatch::NoteEvents() {
     }
   }
   m_bChanged = true;
+}
+
+std::string PtyLinkState(const std::string& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return std::string();
+  char resolved[PATH_MAX];
+  if (realpath(path.c_str(), resolved) == nullptr || std::string(resolved).rfind("/dev/pts/", 0) != 0) {
+    return std::string();
+  }
+  char target[PATH_MAX];
+  const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+  if (n <= 0) return std::string();
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + " " +
+         std::string(target, static_cast<std::size_t>(n));
 }

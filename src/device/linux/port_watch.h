@@ -59,3 +59,10 @@ class CPortWatch {
   bool m_bChanged = false;
   std::uint32_t m_nLastTry = 0;  // tick count of the last attempt
 };
+
+// A pseudo-terminal never comes back, but its number is soon another's. A
+// link to one (socat's link=, a user's own) is followed only once it has been
+// made again: this says which link it is (the link's inode and its text) when
+// path is a link to a pseudo-terminal, else it is empty. Any thread; reads
+// the file system.
+std::string PtyLinkState(const std::string& path);

@@ -89,6 +89,7 @@ struct CSerialPort::Impl {
   SerialLineSettings m_settings;
   SerialReopenRule m_reopenRule = SerialReopenRule::kFollow;
   std::string m_strIdentity;  // of the adapter opened, for kSameDevice
+  std::string m_strPtyLink;   // PtyLinkState of the path opened (port_watch.h)
 
   std::mutex m_startMutex;
   std::condition_variable m_startCv;

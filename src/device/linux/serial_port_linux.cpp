@@ -12,6 +12,7 @@
 
 #include "device/serial_open_request.h"
 #include "platform/tick_count.h"
+#include "port_watch.h"
 #include "serial_open.h"
 #include "serial_port_impl.h"
 
@@ -131,6 +132,7 @@ void CSerialPort::Impl::Remember(const std::string& path, const SerialLineSettin
   m_settings = settings;
   m_reopenRule = ReopenRuleFor(path);
   m_strIdentity = m_reopenRule == SerialReopenRule::kSameDevice ? SerialDeviceIdentity(path) : std::string();
+  m_strPtyLink = PtyLinkState(path);
   m_eventMask = eventMask;
 }
 

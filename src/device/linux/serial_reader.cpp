@@ -129,10 +129,14 @@ int CSerialPort::Impl::AwaitReopen(int lost, int stop) {
   bool otherReported = false;
   while (watch.WaitForTry(stop, &m_port.m_nReaderWakeups)) {
     watch.Tried();
+    // A link that still names the pseudo-terminal that hung up names a
+    // number the kernel may have given another program since.
+    if (!m_strPtyLink.empty() && PtyLinkState(m_strPath) == m_strPtyLink) continue;
     if (!IsSameDeviceBack(&otherReported)) continue;
     SerialOpenError failure;
     const int port = TryReopen(&failure);
     if (port >= 0) {
+      m_strPtyLink = PtyLinkState(m_strPath);
       SetLost(0);
       m_port.ReportState(SERIAL_PORT_BACK);
       return port;

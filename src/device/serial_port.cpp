@@ -1,5 +1,6 @@
-// The part of the serial port engine that is the same on every platform: the
-// hooks' defaults, the callbacks, the lost state and Write's argument check.
+// The part of the serial port engine that is the same on every platform:
+// Open and Close around the engine's own steps, the hooks' defaults, the
+// callbacks, the lost state and Write's argument check.
 // The engine itself (opening, the reader, writing, the modem lines) is in the
 // platform's folder (device/linux, device/win32).
 #include "device/serial_port.h"
@@ -7,6 +8,28 @@
 #include <cerrno>
 
 #include "device/idle_flush.h"
+#include "device/serial_open_request.h"
+
+bool CSerialPort::Open(std::string port, std::string baud, std::string parity,
+                       std::string dataBits, std::string stopBits, std::uint32_t eventMask) {
+  CLockScope control(m_threadLock);
+  if (m_running.load()) return true;
+  m_openError = SerialOpenError();
+  SerialLineSettings settings;
+  std::string path;
+  if (!ResolvePort(port, baud, parity, dataBits, stopBits, &settings, &path, &m_openError)) return false;
+  return OpenDevice(path, settings, eventMask);
+}
+
+void CSerialPort::Close() {
+  CLockScope control(m_threadLock);
+  if (!m_running.load()) return;
+  // Only once the reader is joined and the device closed is the engine
+  // reported closed.
+  CloseDevice();
+  m_lost.store(0);
+  m_running.store(0);
+}
 
 void CSerialPort::OnReceiveByte(unsigned int byte) {
   const ReceiveCallback fn = m_pfnReceive.load(std::memory_order_acquire);

@@ -37,8 +37,10 @@
 #include <vector>
 
 #include "platform/sys_error.h"
+#include "device/lock.h"
 #include "device/serial_errors.h"
 #include "device/serial_open_error.h"
+#include "device/serial_settings.h"
 
 // Carries one received byte in the low 8 bits; the result is ignored.
 using ReceiveCallback = int (*)(unsigned int byte, void* context);
@@ -177,14 +179,15 @@ class CSerialPort {
   // operating system's (descriptors or handles, the wake-up object, the
   // reader thread, the watch for a lost port) and the engine's own steps.
   //
-  // Shared, defined in serial_port.cpp: the On... hooks' defaults, the
-  // callback setters, IsOpen, IsLost, GetLostState, GetOpenError,
-  // GetReaderWakeups, Write's argument check (both Write forms) and
-  // ReportState, over the members below this comment.
+  // Shared, defined in serial_port.cpp: Open and Close (the settings and the
+  // port name resolved, then the engine's OpenDevice; Close's CloseDevice),
+  // the On... hooks' defaults, the callback setters, IsOpen, IsLost,
+  // GetLostState, GetOpenError, GetReaderWakeups, Write's argument check
+  // (both Write forms) and ReportState, over the members below this comment.
   // Per engine, defined in its folder: the constructor and destructor (Impl
-  // is complete only there), Open, Close, WriteAll, SetRTS, SetDTR, GetCTS,
-  // GetDSR, GetRLSD, GetRING, GetErrorCounts, and ReadDeviceAccess (see
-  // serial_open_error.h). The engine's reader sets m_running, m_lost and
+  // is complete only there), OpenDevice, CloseDevice, WriteAll, SetRTS,
+  // SetDTR, GetCTS, GetDSR, GetRLSD, GetRING, GetErrorCounts, and
+  // ReadDeviceAccess (see serial_open_error.h). The engine's reader sets m_running, m_lost and
   // m_nReaderWakeups, calls ReportState and the virtual hooks; Open sets
   // m_openError. Nothing here names an operating-system type.
   // Shared pure helpers for any engine: serial_settings.h (the texts, the
@@ -200,6 +203,13 @@ class CSerialPort {
   // reads, the reopen).
   struct Impl;
 
+  // Opens the device at path (resolved from the port's name) with the
+  // settings and starts the reader; false with the cause in m_openError.
+  // Per engine; controlling thread, under m_threadLock.
+  bool OpenDevice(const std::string& path, const SerialLineSettings& settings, std::uint32_t eventMask);
+  // Wakes the reader and any writer, joins the reader and closes the device.
+  // Per engine; controlling thread, under m_threadLock, only while running.
+  void CloseDevice();
   // Hands the bytes to the driver; length and data already checked. Per
   // engine.
   SysError WriteAll(const std::uint8_t* data, std::size_t length);
@@ -218,5 +228,7 @@ class CSerialPort {
   std::atomic<std::int32_t> m_nIdleMs{0};
   std::atomic<std::uint32_t> m_nReaderWakeups{0};
   SerialOpenError m_openError;  // controlling thread
+  // Held by Open and Close for their whole extent.
+  CLockSection m_threadLock;
   std::unique_ptr<Impl> m_pImpl;
 };

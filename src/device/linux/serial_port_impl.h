@@ -30,7 +30,7 @@ struct CSerialPort::Impl {
   void Remember(const std::string& path, const SerialLineSettings& settings, std::uint32_t eventMask);
   // Starts the reader on the open descriptor fd; false, with fd closed and
   // the cause in *error, when it cannot. Controlling thread, under
-  // m_threadLock.
+  // the port's m_threadLock.
   bool StartReader(int fd, SerialOpenError* error);
   // Wakes the reader (and any writer) and joins it. Controlling thread.
   void StopReader();
@@ -72,8 +72,6 @@ struct CSerialPort::Impl {
   int m_hStopEvent = -1;
   int m_hPort = -1;  // guarded by m_handleLock
   std::thread m_readerThread;
-  // Held by Open and Close for their whole extent.
-  CLockSection m_threadLock;
   CLockSection m_handleLock;
   // The driver's error counters, under m_handleLock: the sum over the
   // descriptors closed since Open, and the current descriptor's counters when

@@ -10,7 +10,6 @@
 
 #include <system_error>
 
-#include "device/serial_open_request.h"
 #include "platform/tick_count.h"
 #include "port_watch.h"
 #include "serial_open.h"
@@ -55,31 +54,19 @@ CSerialPort::CSerialPort() : m_pImpl(std::make_unique<Impl>(*this)) {}
 
 CSerialPort::~CSerialPort() { Close(); }
 
-bool CSerialPort::Open(std::string port, std::string baud, std::string parity,
-                       std::string dataBits, std::string stopBits, std::uint32_t eventMask) {
-  CLockScope control(m_pImpl->m_threadLock);
-  if (m_running.load()) return true;
-
-  m_openError = SerialOpenError();
-  SerialLineSettings settings;
-  std::string path;
-  if (!ResolvePort(port, baud, parity, dataBits, stopBits, &settings, &path, &m_openError)) return false;
+bool CSerialPort::OpenDevice(const std::string& path, const SerialLineSettings& settings,
+                             std::uint32_t eventMask) {
   const int fd = OpenConfigured(path, settings, &m_openError);
   if (fd < 0) return false;
   m_pImpl->Remember(path, settings, eventMask);
   return m_pImpl->StartReader(fd, &m_openError);
 }
 
-void CSerialPort::Close() {
-  CLockScope control(m_pImpl->m_threadLock);
-  if (!m_running.load()) return;
-  // Close order: wake the reader and any writer (the stop descriptor stays
-  // readable), join the reader, close the descriptors once no writer uses
-  // them, and only then report the engine closed.
+void CSerialPort::CloseDevice() {
+  // Wake the reader and any writer (the stop descriptor stays readable), join
+  // the reader, and close the descriptors once no writer uses them.
   m_pImpl->StopReader();
   m_pImpl->CloseDescriptors();
-  m_lost.store(0);
-  m_running.store(0);
 }
 
 SysError CSerialPort::WriteAll(const std::uint8_t* data, std::size_t length) {

@@ -38,7 +38,8 @@ struct CSerialPort::Impl {
   // Makes the events once per engine; false with the cause in *error.
   bool MakeEvents(const std::string& name, SerialOpenError* error);
   // Starts the reader on the open port; false, with the port closed and the
-  // cause in *error, when it cannot. Controlling thread, under m_threadLock.
+  // cause in *error, when it cannot. Controlling thread, under the port's
+  // m_threadLock.
   bool StartReader(HANDLE port, SerialOpenError* error);
   // Signals the stop event (which stays set: every wait that includes it
   // ends) and joins the reader. Controlling thread.
@@ -97,8 +98,6 @@ struct CSerialPort::Impl {
   // Held by Write for its whole extent and while a port handle is closed or
   // replaced, so a writer never uses a closed handle.
   CLockSection m_writeLock;
-  // Held by Open and Close for their whole extent.
-  CLockSection m_threadLock;
   CLockSection m_handleLock;
   HANDLE m_hPort = nullptr;  // guarded by m_handleLock
 

@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "device/port_list.h"
-#include "device/serial_open_request.h"
 #include "platform/text.h"
 #include "platform/win32/win32_error.h"
 #include "serial_open_win32.h"
@@ -39,15 +38,8 @@ CSerialPort::CSerialPort() : m_pImpl(std::make_unique<Impl>(*this)) {}
 
 CSerialPort::~CSerialPort() { Close(); }
 
-bool CSerialPort::Open(std::string port, std::string baud, std::string parity,
-                       std::string dataBits, std::string stopBits, std::uint32_t eventMask) {
-  CLockScope control(m_pImpl->m_threadLock);
-  if (m_running.load()) return true;
-
-  m_openError = SerialOpenError();
-  SerialLineSettings settings;
-  std::string name;
-  if (!ResolvePort(port, baud, parity, dataBits, stopBits, &settings, &name, &m_openError)) return false;
+bool CSerialPort::OpenDevice(const std::string& name, const SerialLineSettings& settings,
+                             std::uint32_t eventMask) {
   const std::string path = AsciiUpper(name);
   if (!m_pImpl->MakeEvents(ComPortName(path), &m_openError)) return false;
   HANDLE handle = OpenComPort(path, settings, eventMask, &m_openError);
@@ -56,17 +48,12 @@ bool CSerialPort::Open(std::string port, std::string baud, std::string parity,
   return m_pImpl->StartReader(handle, &m_openError);
 }
 
-void CSerialPort::Close() {
-  CLockScope control(m_pImpl->m_threadLock);
-  if (!m_running.load()) return;
-  // Close order: wake the reader and any writer (the stop event stays set),
-  // join the reader, close the port once no writer uses it (which also ends
-  // any request the reader could not take back), and only then report the
-  // engine closed.
+void CSerialPort::CloseDevice() {
+  // Wake the reader and any writer (the stop event stays set), join the
+  // reader, and close the port once no writer uses it (which also ends any
+  // request the reader could not take back).
   m_pImpl->StopReader();
   m_pImpl->ClosePort();
-  m_lost.store(0);
-  m_running.store(0);
 }
 
 SysError CSerialPort::WriteAll(const std::uint8_t* data, std::size_t length) {
